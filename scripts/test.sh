@@ -1,0 +1,35 @@
+#!/bin/sh
+# Builds and runs every test: Linux natively, Linux under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the Windows build under wine.
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+om_need_packages $OM_BUILD_PACKAGES $OM_WINDOWS_PACKAGES $OM_DESKTOP_PACKAGES
+
+jobs=$(nproc)
+step() { echo; echo "=== $* ($(date +%T))"; }
+
+step "Linux build"
+cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/linux -j "$jobs"
+step "Linux tests"
+ctest --test-dir build/linux -j "$jobs" --output-on-failure
+
+step "Linux sanitizer build"
+cmake -S . -B build/linux-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMBRIX_SANITIZE=ON >/dev/null
+cmake --build build/linux-asan -j "$jobs"
+step "Linux sanitizer tests"
+ctest --test-dir build/linux-asan -j "$jobs" --output-on-failure
+
+step "Windows build"
+cmake -S . -B build/windows -DCMAKE_BUILD_TYPE=Release \
+  --toolchain cmake/mingw-w64.cmake >/dev/null
+cmake --build build/windows -j "$jobs"
+step "Windows tests (wine)"
+if [ ! -d build/windows/wineprefix ]; then
+  # Creating the prefix takes a while the first time; do it once, up front.
+  WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$PWD/build/windows/wineprefix" wineboot -i >/dev/null 2>&1 || true
+fi
+ctest --test-dir build/windows --output-on-failure
+
+step "All tests passed"

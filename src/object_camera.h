@@ -1,0 +1,12 @@
+#pragma once
+
+#include "object.h"
+
+struct Camera {
+  GameObject object;
+  f32 fov;            // horizontal field of view, radians
+  f32 view_distance;  // length of every view ray
+  GameObject* attached_to;
+};
+
+typedef Camera OM_Camera;

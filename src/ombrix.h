@@ -1,0 +1,65 @@
+// The game core: the single event entry point, start-up, the simulation step
+// and the frame, with the input state the rest of the program polls.
+#pragma once
+
+#include "event.h"
+#include "types.h"
+
+struct OM_Surface;
+struct OM_Widget;
+struct OM_World;
+struct OM_Font;
+struct Player;
+struct Camera;
+
+enum GameState : i32 {
+  EDITOR = 0,
+  EDITOR_PREVIEW = 1,
+  GAMEPLAY = 2,
+};
+
+struct OM_Keyboard {
+  u8 keys[255];  // 1 while the key with that virtual-key code is down
+};
+
+struct OM_MouseState {
+  struct {
+    int x, y;
+  } cursor;
+  struct {
+    int x, y;
+  } delta;
+  struct {
+    int delta;
+  } wheel;
+  int LMB, RMB, MMB;
+};
+
+struct OM_Timer {
+  f32 delta;
+};
+
+extern OM_Keyboard keyboard;
+extern u8 OM_keyboard[255];
+extern OM_Mouse OM_mouse;  // the host's live mouse record
+extern OM_MouseState mouse;
+extern OM_Timer timer;
+extern GameState gameState;
+
+enum {
+  OM_FRAME_WIDTH = 640,
+  OM_FRAME_HEIGHT = 480,
+};
+
+extern OM_Surface* OM_frameBuffer;
+extern OM_Widget* OM_editor;
+extern OM_World* world;
+extern Player* player;
+extern Camera* OM_camera;
+extern OM_Font* OM_font;
+extern OM_Surface* dummyTexture;
+
+int OM_Game_Handle(OM_Event* event);
+int OM_Init();
+void OM_Update();
+void OM_Render();

@@ -1,0 +1,14 @@
+// Integer and float names used throughout the engine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef uint8_t u8;
+typedef uint16_t u16;
+typedef uint32_t u32;
+typedef int32_t i32;
+typedef float f32;
+typedef double f64;
+// Unsigned machine word: sizes, counts and indices.
+typedef size_t reg;
