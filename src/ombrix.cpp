@@ -62,12 +62,8 @@ int OM_Game_Handle(OM_Event* event) {
       if (!OM_frameBuffer || OM_Init() != 0) return 1;
       event->surface = OM_frameBuffer;
       return 0;
-    case OM_EVENT_TICK:
-      OM_Update();
-      return 0;
-    case OM_EVENT_DRAW:
-      OM_Render();
-      return 0;
+    case OM_EVENT_TICK: OM_Update(); return 0;
+    case OM_EVENT_DRAW: OM_Render(); return 0;
     case OM_EVENT_QUIT:
       OM_DestroySurface(OM_frameBuffer);
       OM_frameBuffer = nullptr;

@@ -1,9 +1,9 @@
+#include "collection.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
-
-#include "collection.h"
 
 namespace {
 

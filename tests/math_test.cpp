@@ -62,10 +62,10 @@ TEST(LineIntersect, EndPointsCount) {
 
 TEST(LineIntersect, ParallelCollinearAndDegenerateNeverHit) {
   f32 ix, iy;
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 1, 0, 3, 0, &ix, &iy), 0);  // collinear overlap
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 0, 1, 2, 1, &ix, &iy), 0);  // parallel
+  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 1, 0, 3, 0, &ix, &iy), 0);   // collinear overlap
+  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 0, 1, 2, 1, &ix, &iy), 0);   // parallel
   EXPECT_EQ(OM_LineIntersect(1, 0, 1, 0, 0, -1, 2, 1, &ix, &iy), 0);  // zero-length A
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 1, 0, 1, 0, &ix, &iy), 0);  // zero-length B
+  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 1, 0, 1, 0, &ix, &iy), 0);   // zero-length B
   EXPECT_TRUE(std::isnan(ix));
 }
 

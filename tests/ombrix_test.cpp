@@ -1,9 +1,10 @@
+#include "ombrix.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "editor.h"
-#include "ombrix.h"
 #include "surface.h"
 #include "ui_widget.h"
 
@@ -110,9 +111,9 @@ TEST_F(GameCore, MouseAndUnknownEventsReachTheEditorInEveryStateButKeysDoNot) {
   OM_Mouse m{};
   for (GameState s : {EDITOR, EDITOR_PREVIEW, GAMEPLAY}) {
     gameState = s;
-    for (OM_EventType t : {OM_EVENT_MOUSE_BUTTON_DOWN, OM_EVENT_MOUSE_MOVE,
-                           OM_EVENT_MOUSE_WHEEL, OM_EVENT_MOUSE_BUTTON_UP, OM_EVENT_UNKNOWN,
-                           OM_EVENT_RESIZE, OM_EVENT_AUDIO_FILL, static_cast<OM_EventType>(40)}) {
+    for (OM_EventType t : {OM_EVENT_MOUSE_BUTTON_DOWN, OM_EVENT_MOUSE_MOVE, OM_EVENT_MOUSE_WHEEL,
+                           OM_EVENT_MOUSE_BUTTON_UP, OM_EVENT_UNKNOWN, OM_EVENT_RESIZE,
+                           OM_EVENT_AUDIO_FILL, static_cast<OM_EventType>(40)}) {
       g_forwarded_type = -1;
       OM_Event e;
       e.type = t;

@@ -1,8 +1,8 @@
+#include "surface.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-
-#include "surface.h"
 
 namespace {
 
