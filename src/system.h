@@ -1,0 +1,73 @@
+// The host: the process entry, the one window, and the translation of the
+// window system's messages into events for the game core.
+#pragma once
+
+#include "event.h"
+#include "types.h"
+
+struct OM_Surface;
+
+// The record reused for the init, tick, draw, quit and mouse events; key
+// events are built on the stack instead.
+extern OM_Event event;
+// The frame buffer the game core handed back through the init event. The
+// core owns it and releases it on the quit event.
+extern OM_Surface* fb;
+// Receiver of every event the host sends: the game core's entry point. Tests
+// put a recorder in its place to see exactly what the host delivers.
+extern int (*OM_Host_Target)(OM_Event* event);
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+// Describes fb's pixels to the blit: 32 bits, top-down (negative height),
+// sized by every WM_SIZE.
+extern BITMAPINFO bmi;
+
+LRESULT CALLBACK OM_WndProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+
+#else
+
+union SDL_Event;
+
+// Ticks keep the phase of a periodic timer, but a late loop gets one tick,
+// never a burst: at most one is ever pending, as with a message timer.
+struct OM_HostTimer {
+  uint64_t next;  // milliseconds at which the next tick is due
+  u32 period;     // milliseconds between ticks
+};
+
+enum {
+  OM_HOST_TICK_MS = 8,
+  OM_HOST_WHEEL_DELTA = 120,  // one wheel notch, in the units the game expects
+};
+
+// Starts the timer so that its first tick is due one period after `now`.
+void OM_HostTimer_Start(OM_HostTimer* t, uint64_t now, u32 period);
+// 1 if a tick is due at `now`; the next one is then due at the first period
+// boundary after `now`, so the ticks missed by a slow frame are dropped.
+int OM_HostTimer_Due(OM_HostTimer* t, uint64_t now);
+// Milliseconds to wait before the next tick is due (0 when it already is).
+u32 OM_HostTimer_Wait(const OM_HostTimer* t, uint64_t now);
+
+// The Windows virtual-key code of a key (SDL key symbol and scancode), or 0
+// for a key that has none. Letters and digits follow the symbol the layout
+// gives them and fall back to their position; the rest go by position.
+int OM_Host_VirtualKey(i32 sym, i32 scancode);
+// A key-down or key-up as the window would deliver it: payload cleared, the
+// 8-bit virtual-key code. Returns 0 for no event: keys without a code and
+// system keys (F10, and anything pressed or released while Alt is held
+// without Ctrl), which the window keeps to itself.
+int OM_Host_TranslateKey(const SDL_Event* in, OM_Event* out);
+// Applies an SDL mouse event to the host's mouse record the way the window
+// does and returns the event type to send, or -1 when the SDL event is not
+// a mouse message (or a wheel turn without a vertical part).
+int OM_Host_TranslateMouse(const SDL_Event* in, OM_Mouse* mouse);
+
+// Decodes a .ico file (24- or 32-bit entries; the largest one wins) into a
+// new surface, 0xAARRGGBB with the AND mask as alpha. Null when no entry can
+// be read safely.
+OM_Surface* OM_Host_DecodeIcon(const u8* data, reg size);
+
+#endif

@@ -1,0 +1,192 @@
+// The Linux host: an SDL2 window run like the Windows one. The loop takes
+// input first, then a pending paint, then the tick timer, which is the order
+// in which the Windows message queue hands them out, so the game sees the
+// same sequence of events on both systems.
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "ombrix.h"
+#include "surface.h"
+#include "system.h"
+
+#if __has_include("stream_linux.h")
+#include "stream_linux.h"
+#define OM_HAVE_EMBEDDED_ICON 1
+#endif
+
+OM_Event event;
+OM_Surface* fb;
+
+namespace {
+
+SDL_Window* window;
+SDL_Surface* frame;  // fb's pixels as SDL sees them
+bool invalid;        // a paint is pending
+bool minimised;      // an empty client area: nothing to paint
+
+int send_event(OM_EventType type) {
+  event.type = type;
+  return OM_Host_Target(&event);
+}
+
+void invalidate() {
+  if (!minimised) invalid = true;
+}
+
+void paint() {
+  invalid = false;
+  event.surface = fb;
+  if (send_event(OM_EVENT_DRAW) != 0) return;
+  SDL_Surface* target = SDL_GetWindowSurface(window);
+  if (!target) return;
+  SDL_Rect area = {0, 0, fb->w, fb->h};
+  SDL_BlitSurface(frame, &area, target, &area);
+  SDL_UpdateWindowSurface(window);
+}
+
+void set_icon() {
+#ifdef OM_HAVE_EMBEDDED_ICON
+  OM_EmbeddedResource icon = OM_FindEmbeddedResource("ICON", "32512");
+  OM_Surface* image = OM_Host_DecodeIcon(icon.data, icon.size);
+  if (!image) return;
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(image->data, image->w, image->h, 32,
+                                                      image->step * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (s) SDL_SetWindowIcon(window, s);  // SDL keeps its own copy
+  SDL_FreeSurface(s);
+  OM_DestroySurface(image);
+#endif
+}
+
+// Returns false once the window is gone; *result is then the quit handler's.
+bool handle(const SDL_Event& e, int* result) {
+  switch (e.type) {
+    case SDL_QUIT:
+      *result = send_event(OM_EVENT_QUIT);
+      fb = nullptr;  // released by the quit handler
+      return false;
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          // Closing destroys the window; the quit event comes with it.
+          *result = send_event(OM_EVENT_QUIT);
+          fb = nullptr;
+          return false;
+        case SDL_WINDOWEVENT_MINIMIZED:
+          minimised = true;
+          invalid = false;
+          break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+          minimised = false;
+          invalidate();
+          break;
+        default: break;
+      }
+      return true;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      OM_Event key;
+      if (OM_Host_TranslateKey(&e, &key)) OM_Host_Target(&key);
+      return true;
+    }
+    default: {
+      int type = OM_Host_TranslateMouse(&e, &OM_mouse);
+      if (type >= 0) {
+        event.mouse = &OM_mouse;
+        send_event(static_cast<OM_EventType>(type));
+      }
+      return true;
+    }
+  }
+}
+
+int run_loop() {
+  OM_HostTimer ticks;
+  OM_HostTimer_Start(&ticks, SDL_GetTicks64(), OM_HOST_TICK_MS);
+  int result = 0;
+  for (;;) {
+    SDL_Event e;
+    if (SDL_PollEvent(&e)) {
+      if (!handle(e, &result)) return result;
+      continue;
+    }
+    if (invalid) {
+      paint();
+      continue;
+    }
+    uint64_t now = SDL_GetTicks64();
+    if (OM_HostTimer_Due(&ticks, now)) {
+      if (send_event(OM_EVENT_TICK) == 0) invalidate();
+      continue;
+    }
+    // Sleep rather than SDL_WaitEventTimeout: its X11 wake-up message can
+    // reach the window after it is destroyed, and Xlib then ends the
+    // process with a BadWindow error. Input waits at most one tick.
+    SDL_Delay(OM_HostTimer_Wait(&ticks, now));
+  }
+}
+
+// Runs the window until it is closed. A window that cannot be made is a
+// failed start: 1, with SDL's reason left for the error box.
+int run_window(const char** reason) {
+  // A double-click as Windows counts it: within 500 ms and 2 pixels.
+  SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_TIME, "500");
+  SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "2");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // A 1:1 copy needs no GPU: without this SDL may put the window surface on
+  // an OpenGL texture, which on a software GL costs milliseconds a frame.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    *reason = SDL_GetError();
+    return 1;
+  }
+  window = SDL_CreateWindow("OM_WND", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fb->w, fb->h,
+                            SDL_WINDOW_HIDDEN);
+  // The window ignores the alpha byte, so the pixels are read as XRGB.
+  frame = SDL_CreateRGBSurfaceWithFormatFrom(fb->data, fb->w, fb->h, 32, fb->step * 4,
+                                             SDL_PIXELFORMAT_RGB888);
+  if (!window || !frame) {
+    *reason = SDL_GetError();
+    return 1;
+  }
+  set_icon();
+  SDL_StopTextInput();  // keys only: the game never reads characters
+  SDL_ShowWindow(window);
+  int result = run_loop();
+  SDL_FreeSurface(frame);
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+  return result;
+}
+
+void show_error_box(const char* text) {
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "An error occurred", text, nullptr) != 0)
+    fprintf(stderr, "An error occurred: %s\n", text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  (void)argc;
+  (void)argv;
+  SDL_SetMainReady();
+  errno = 0;
+  const char* reason = nullptr;
+  int result = send_event(OM_EVENT_INIT);
+  if (result == 0) {
+    fb = event.surface;
+    result = run_window(&reason);
+  }
+  if (result != 0) {
+    // Like the Windows box, the text is the system's last error, whatever
+    // it happens to be, unless SDL said why the window failed.
+    if (!reason) reason = errno ? strerror(errno) : "The program could not start.";
+    show_error_box(reason);
+  }
+  return result;
+}

@@ -1,0 +1,192 @@
+// The Windows host: WinMain, the window procedure and the message loop.
+#include <objbase.h>
+
+#include <cstring>
+
+#include "ombrix.h"
+#include "surface.h"
+#include "system.h"
+
+OM_Event event;
+OM_Surface* fb;
+int (*OM_Host_Target)(OM_Event* event) = OM_Game_Handle;
+
+BITMAPINFO bmi = {{sizeof(BITMAPINFOHEADER), 0, 0, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+
+static const char* const OM_WINDOW_CLASS = "OM_WND";
+// WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX: a fixed size, so the client area
+// always matches the frame buffer.
+static const DWORD OM_WINDOW_STYLE = 0x00CA0000;
+static const WORD OM_ICON_ID = 32512;
+
+// Shows the system's text for the thread's last error. Whatever the error
+// happens to be is what the box says: nothing here sets it.
+static void show_error_box() {
+  char* text = nullptr;
+  FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  MessageBoxA(nullptr, text ? text : "", "An error occurred", MB_ICONERROR);
+  LocalFree(text);
+}
+
+static int send_event(OM_EventType type) {
+  event.type = type;
+  return OM_Host_Target(&event);
+}
+
+static void send_key(OM_EventType type, WPARAM wParam) {
+  OM_Event key;
+  memset(&key, 0, sizeof key);
+  key.type = type;
+  key.key = static_cast<int>(wParam & 0xFF);
+  OM_Host_Target(&key);
+}
+
+// Messages WM_MOUSEMOVE (0x200) to WM_XBUTTONUP (0x20C).
+static void send_mouse(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_MOUSEWHEEL) {
+    OM_mouse.wheel = static_cast<int16_t>(HIWORD(wParam));
+    event.type = OM_EVENT_MOUSE_WHEEL;
+  } else {
+    int x = static_cast<int16_t>(LOWORD(lParam));
+    int y = static_cast<int16_t>(HIWORD(lParam));
+    OM_mouse.dx = x - OM_mouse.x;
+    OM_mouse.dy = y - OM_mouse.y;
+    OM_mouse.x = x;
+    OM_mouse.y = y;
+    // MK_LBUTTON 1 and MK_RBUTTON 2 keep their bits; MK_MBUTTON 0x10 becomes 4.
+    OM_mouse.buttons = static_cast<int>((wParam & 3) | ((wParam >> 2) & 4));
+    switch (msg) {
+      case WM_MOUSEMOVE: event.type = OM_EVENT_MOUSE_MOVE; break;
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+        OM_mouse.clicks = 1;
+        event.type = OM_EVENT_MOUSE_BUTTON_DOWN;
+        break;
+      case WM_LBUTTONDBLCLK:
+      case WM_RBUTTONDBLCLK:
+      case WM_MBUTTONDBLCLK:
+        OM_mouse.clicks = 2;
+        event.type = OM_EVENT_MOUSE_BUTTON_DOWN;
+        break;
+      case WM_LBUTTONUP:
+      case WM_RBUTTONUP:
+      case WM_MBUTTONUP: event.type = OM_EVENT_MOUSE_BUTTON_UP; break;
+      default: event.type = OM_EVENT_UNKNOWN; break;  // the side buttons
+    }
+  }
+  event.mouse = &OM_mouse;
+  OM_Host_Target(&event);
+}
+
+static void paint(HWND hWnd) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hWnd, &ps);
+  event.surface = fb;
+  if (send_event(OM_EVENT_DRAW) == 0 && fb && dc) {
+    // The paint DC is clipped to the invalid region, so blitting the whole
+    // frame updates exactly that region, pixel for pixel.
+    int w = bmi.bmiHeader.biWidth;
+    int h = -bmi.bmiHeader.biHeight;
+    StretchDIBits(dc, 0, 0, w, h, 0, 0, w, h, fb->data, &bmi, DIB_RGB_COLORS, SRCCOPY);
+  }
+  EndPaint(hWnd, &ps);
+}
+
+// The client size, but never more than the frame buffer holds: the blit
+// reads bmi's rows straight out of fb.
+static void resize(LPARAM lParam) {
+  LONG w = LOWORD(lParam);
+  LONG h = HIWORD(lParam);
+  if (fb && w > fb->w) w = fb->w;
+  if (fb && h > fb->h) h = fb->h;
+  bmi.bmiHeader.biWidth = w;
+  bmi.bmiHeader.biHeight = -h;
+}
+
+LRESULT CALLBACK OM_WndProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+  if (Msg >= WM_MOUSEMOVE && Msg <= WM_XBUTTONUP) {
+    send_mouse(Msg, wParam, lParam);
+    return DefWindowProcA(hWnd, Msg, wParam, lParam);
+  }
+  switch (Msg) {
+    case WM_CREATE: SetTimer(hWnd, 0, 8, nullptr); return 0;
+    case WM_TIMER:
+      if (send_event(OM_EVENT_TICK) == 0) RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE);
+      return 0;
+    case WM_PAINT: paint(hWnd); return 0;
+    case WM_SIZE: resize(lParam); return 0;
+    case WM_DESTROY: {
+      int result = send_event(OM_EVENT_QUIT);
+      fb = nullptr;  // released by the quit handler
+      PostQuitMessage(result);
+      return 0;
+    }
+    case WM_KEYDOWN: send_key(OM_EVENT_KEYBOARD_KEY_DOWN, wParam); return 0;
+    case WM_KEYUP: send_key(OM_EVENT_KEYBOARD_KEY_UP, wParam); return 0;
+    default: return DefWindowProcA(hWnd, Msg, wParam, lParam);
+  }
+}
+
+// Runs the window until it is closed; the result is the quit handler's, or 1
+// when the window cannot be made.
+static int run_window(HINSTANCE hInstance, int nShowCmd) {
+  WNDCLASSA wc;
+  memset(&wc, 0, sizeof wc);
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = OM_WndProc;
+  wc.hInstance = hInstance;
+  wc.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(OM_ICON_ID));
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.lpszClassName = OM_WINDOW_CLASS;
+  if (!RegisterClassA(&wc)) return 1;
+
+  RECT r = {0, 0, fb->w, fb->h};
+  int x = 0, y = 0, w = fb->w, h = fb->h;
+  if (AdjustWindowRect(&r, OM_WINDOW_STYLE, FALSE)) {
+    w = r.right - r.left;
+    h = r.bottom - r.top;
+    x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  }
+  MSG msg;
+  memset(&msg, 0, sizeof msg);
+  HWND hWnd = CreateWindowExA(0, OM_WINDOW_CLASS, OM_WINDOW_CLASS, OM_WINDOW_STYLE, x, y, w, h,
+                              nullptr, nullptr, hInstance, nullptr);
+  if (!hWnd) {
+    msg.wParam = 1;
+  } else {
+    ShowWindow(hWnd, nShowCmd);
+    // No TranslateMessage: the game reads key codes, never characters.
+    BOOL got;
+    while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+      if (got == -1) {
+        msg.wParam = 1;
+        break;
+      }
+      DispatchMessageA(&msg);
+    }
+  }
+  // Keep the error that ended the run for the box, if there is one.
+  DWORD error = GetLastError();
+  UnregisterClassA(OM_WINDOW_CLASS, hInstance);
+  SetLastError(error);
+  return static_cast<int>(msg.wParam);
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd) {
+  (void)hPrevInstance;
+  (void)lpCmdLine;
+  // The image loader decodes through COM on this thread.
+  CoInitialize(nullptr);
+  int result = send_event(OM_EVENT_INIT);
+  if (result == 0) {
+    fb = event.surface;
+    result = run_window(hInstance, nShowCmd);
+  }
+  if (result != 0) show_error_box();
+  return result;
+}

@@ -1,0 +1,138 @@
+#!/bin/sh
+# Drives the real program in a real window on a private X server, the way a
+# person would: waits for the window, looks at the editor, goes to gameplay,
+# walks, comes back, double-clicks in the map, and closes the window.
+#
+#   run.sh linux|wine PROGRAM OUTDIR
+#
+# Pictures and logs stay in OUTDIR. OM_E2E_CONTENT=0 skips the checks of what
+# the game itself provides (the screen's content and the icon), for a game
+# core that draws nothing yet.
+set -eu
+mode=$1
+program=$2
+out=$3
+case $program in /*) ;; *) program="$PWD/$program" ;; esac
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+. "$here/lib.sh"
+content=${OM_E2E_CONTENT:-1}
+
+# For a sanitizer build: report our leaks, not those of the libraries below.
+export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
+start_xvfb
+build_close_helper
+note "display $DISPLAY, $mode, $program"
+
+case $mode in
+  linux) "$program" >"$out/program.log" 2>&1 &
+    app_pid=$! ;;
+  wine)
+    export WINEDEBUG=-all WINEARCH=win64
+    export WINEPREFIX="${WINEPREFIX:-$(dirname "$program")/wineprefix}"
+    wine "$program" >"$out/program.log" 2>&1 &
+    app_pid=$! ;;
+  *) fail "unknown mode $mode" ;;
+esac
+
+# Wine needs a while the first time it starts in a prefix.
+wait_window 90
+window_geometry
+note "window $wid: ${win_w}x${win_h} at ($win_x, $win_y)"
+[ "$win_w" = 640 ] && [ "$win_h" = 480 ] || fail "client area is ${win_w}x${win_h}, not 640x480"
+# Centred on the screen. Windows centres the outer frame: with no window
+# manager here, wine shows only the client area, which sits lower by about
+# half the caption's height.
+[ "$win_x" = $(((E2E_SCREEN_W - 640) / 2)) ] || fail "window not centred across: x = $win_x"
+dy=$((win_y - (E2E_SCREEN_H - 480) / 2))
+case $mode in
+  linux) [ "$dy" = 0 ] || fail "window not centred down: y = $win_y" ;;
+  wine) [ "$dy" -ge 0 ] && [ "$dy" -le 20 ] || fail "window not centred down: y = $win_y" ;;
+esac
+# Fixed size: the size hints pin the minimum and the maximum to 640x480.
+hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
+echo "$hints" | grep -q "minimum size: 640 by 480" && echo "$hints" | grep -q "maximum size: 640 by 480" ||
+  fail "the window can be resized: $hints"
+# The program's icon, 42x42, reaches the window.
+if [ "$content" = 1 ]; then
+  xprop -id "$wid" _NET_WM_ICON | head -c 200 | grep -q "Icon (42 x 42)" ||
+    fail "the window has no 42x42 icon"
+fi
+
+xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+sleep 1
+
+# Start-up state: the editor with the preview.
+shot preview
+# Tab: the editor alone. Tab again: gameplay.
+xdotool key Tab
+sleep 0.5
+shot editor
+xdotool key Tab
+sleep 0.5
+shot gameplay
+# Walk forward for a second.
+xdotool keydown w
+sleep 1
+xdotool keyup w
+sleep 1
+shot walked
+# Tab from gameplay: back to the editor with the preview.
+xdotool key Tab
+sleep 0.5
+shot back
+# Double-click on the map, left of the preview and above the console.
+xdotool mousemove --window "$wid" 100 300
+sleep 0.3
+shot before-click
+xdotool click --repeat 2 --delay 80 1
+sleep 0.5
+shot after-click
+
+if [ "$content" = 1 ]; then
+  for s in preview editor back; do
+    # Toolbar: a dark strip with a lighter bottom row and "SAVE" in white.
+    expect_colour $s 300 5 111111 "toolbar in $s"
+    expect_colour $s 300 15 222222 "toolbar edge in $s"
+    expect_at_least "$(count $s 32x8+4+4 FFFFFF)" 20 "SAVE label pixels in $s"
+    # Console: dark panel across the bottom, "world loaded" in its first line.
+    expect_colour $s 600 470 111111 "console in $s"
+    expect_at_least "$(count $s 96x8+0+400 FFFFFF)" 40 "console text pixels in $s"
+    # The map between them is drawn: more than a background.
+    expect_at_least "$(colours $s 300x370+0+20)" 3 "colours in the map of $s"
+  done
+  # The preview: framed in light grey, a textured view inside.
+  for s in preview back; do
+    expect_colour $s 307 27 EEEEEE "preview frame in $s"
+    expect_colour $s 628 100 888888 "preview frame's dark side in $s"
+    expect_at_least "$(colours $s 300x200+318+50)" 24 "colours in the preview of $s"
+  done
+  # The editor alone shows no preview frame.
+  [ "$(pixel editor 307 27)" != EEEEEE ] || fail "the editor still shows the preview"
+  # Gameplay fills the window with a textured view, and walking changes it.
+  expect_at_least "$(colours gameplay 640x480+0+0)" 48 "colours in the gameplay view"
+  [ "$(pixel gameplay 300 5)" != 111111 ] || [ "$(pixel gameplay 300 15)" != 222222 ] ||
+    fail "gameplay still shows the toolbar"
+  expect_at_least "$(changed gameplay walked)" 15000 "pixels changed by walking"
+  # The double-click adds (or splits to) a selected vertex under the pointer.
+  expect_at_least "$(changed before-click after-click 40x40+80+264)" 10 \
+    "pixels changed around the double-click"
+fi
+
+note "closing the window"
+"$close_tool" "$wid" || fail "cannot send the close request"
+i=0
+while kill -0 "$app_pid" 2>/dev/null; do
+  i=$((i + 1))
+  [ $i -le 300 ] || fail "the program is still running 30 s after the close request"
+  sleep 0.1
+done
+set +e
+wait "$app_pid"
+code=$?
+set -e
+app_pid=""
+[ "$code" = 0 ] || fail "exit code $code after closing the window, not 0"
+note "closed, exit code 0"
+echo "PASS: $mode end-to-end"
