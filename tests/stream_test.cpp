@@ -70,17 +70,6 @@ TEST(ResourceStream, ReadPastTheEndAndReadOfZero) {
   OM_ReleaseStream(s);
 }
 
-TEST(ResourceStream, TablesMarkMissingOperationsWithNull) {
-  EXPECT_NE(OM_Stream_Resource_VTable.Close, nullptr);
-  EXPECT_NE(OM_Stream_Resource_VTable.Read, nullptr);
-  EXPECT_EQ(OM_Stream_Resource_VTable.Write, nullptr);
-  EXPECT_EQ(OM_Stream_Resource_VTable.Seek, nullptr);
-  EXPECT_NE(OM_Stream_File_VTable.Close, nullptr);
-  EXPECT_NE(OM_Stream_File_VTable.Read, nullptr);
-  EXPECT_NE(OM_Stream_File_VTable.Write, nullptr);
-  EXPECT_EQ(OM_Stream_File_VTable.Seek, nullptr);
-}
-
 TEST(ResourceStream, NamesAreLookedUpWithoutRegardToCase) {
   // Windows' resource lookup ignores case; both builds must agree.
   EXPECT_EQ(ReadResource("res://fnt_ibm").size(), 2056u);
