@@ -12,7 +12,6 @@ target_link_libraries(ombrix_host PUBLIC ombrix_core)
 
 if(WIN32)
   target_link_libraries(ombrix_host PUBLIC user32 gdi32 ole32 oleaut32 uuid windowscodecs)
-  add_executable(ombrix WIN32)
 else()
   find_package(SDL2 CONFIG QUIET)
   if(TARGET SDL2::SDL2)
@@ -22,12 +21,27 @@ else()
     pkg_check_modules(OM_SDL2 REQUIRED IMPORTED_TARGET sdl2)
     target_link_libraries(ombrix_host PUBLIC PkgConfig::OM_SDL2)
   endif()
-  add_executable(ombrix ${CMAKE_SOURCE_DIR}/src/system_linux.cpp)
 endif()
-# Linking the object library puts its objects into the program.
-target_link_libraries(ombrix PRIVATE ombrix_host)
-if(COMMAND om_add_resources)
-  om_add_resources(ombrix)
+
+# om_add_program(<name> [<script.rc>]): the program, with the default
+# resource set or with another one.
+function(om_add_program name)
+  if(WIN32)
+    add_executable(${name} WIN32)
+  else()
+    add_executable(${name} ${CMAKE_SOURCE_DIR}/src/system_linux.cpp)
+  endif()
+  # Linking the object library puts its objects into the program.
+  target_link_libraries(${name} PRIVATE ombrix_host)
+  if(COMMAND om_add_resources)
+    om_add_resources(${name} ${ARGN})
+  endif()
+endfunction()
+
+om_add_program(ombrix)
+# The program without its font: it must refuse to start, with the error box.
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/broken/nofont.rc)
+  om_add_program(ombrix_nofont ${CMAKE_SOURCE_DIR}/tests/broken/nofont.rc)
 endif()
 
 # The end-to-end checks of what the game shows (the editor's toolbar and
@@ -56,6 +70,12 @@ function(om_program_tests)
                    ${CMAKE_BINARY_DIR}/e2e)
   set_tests_properties(e2e_${mode} PROPERTIES TIMEOUT 600 LABELS e2e
                        ENVIRONMENT OM_E2E_CONTENT=${OM_E2E_CONTENT})
+  if(TARGET ombrix_nofont)
+    add_test(NAME e2e_${mode}_nofont
+             COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/broken.sh ${mode}
+                     $<TARGET_FILE:ombrix_nofont> ${CMAKE_BINARY_DIR}/e2e-nofont)
+    set_tests_properties(e2e_${mode}_nofont PROPERTIES TIMEOUT 300 LABELS e2e)
+  endif()
   if(WIN32 AND TARGET ombrix_tests)
     # The unit suite runs without a display, where the window tests skip;
     # here they get one.

@@ -10,13 +10,9 @@
 #include <cstring>
 
 #include "ombrix.h"
+#include "stream_linux.h"
 #include "surface.h"
 #include "system.h"
-
-#if __has_include("stream_linux.h")
-#include "stream_linux.h"
-#define OM_HAVE_EMBEDDED_ICON 1
-#endif
 
 OM_Event event;
 OM_Surface* fb;
@@ -48,17 +44,17 @@ void paint() {
   SDL_UpdateWindowSurface(window);
 }
 
+// The icon is the Windows program's icon resource, .ico file and all.
 void set_icon() {
-#ifdef OM_HAVE_EMBEDDED_ICON
-  OM_EmbeddedResource icon = OM_FindEmbeddedResource("ICON", "32512");
-  OM_Surface* image = OM_Host_DecodeIcon(icon.data, icon.size);
+  const OM_EmbeddedResource* icon = OM_FindEmbeddedResource("ICON", "32512");
+  if (!icon) return;
+  OM_Surface* image = OM_Host_DecodeIcon(icon->data, icon->size);
   if (!image) return;
   SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(image->data, image->w, image->h, 32,
                                                       image->step * 4, SDL_PIXELFORMAT_ARGB8888);
   if (s) SDL_SetWindowIcon(window, s);  // SDL keeps its own copy
   SDL_FreeSurface(s);
   OM_DestroySurface(image);
-#endif
 }
 
 // Returns false once the window is gone; *result is then the quit handler's.

@@ -45,18 +45,60 @@ build_close_helper() {
   fi
 }
 
-# wait_window SECONDS: sets $wid once a window titled OM_WND is mapped; fails
-# if the program exits first.
+# find_window TITLE: the id of a mapped top-level window with that title.
+# (xdotool cannot read a title stored as UTF8_STRING, as SDL's message box
+# stores it; xwininfo can.)
+find_window() {
+  xwininfo -root -children 2>/dev/null | grep -F "\"$1\": (" | awk '{ print $1 }' |
+    while read -r w; do
+      xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable" && echo "$w" && break
+    done
+}
+
+# wait_window SECONDS [TITLE]: sets $wid once a window with that title
+# (default OM_WND) is mapped; fails if the program exits first.
 wait_window() {
   i=0
   while :; do
-    wid=$(xdotool search --onlyvisible --name '^OM_WND$' 2>/dev/null | head -n 1 || true)
+    wid=$(find_window "${2:-OM_WND}")
     [ -n "$wid" ] && return 0
     kill -0 "$app_pid" 2>/dev/null || fail "the program exited before showing its window"
     i=$((i + 1))
-    [ $i -le $(($1 * 10)) ] || fail "no OM_WND window after $1 s"
+    [ $i -le $(($1 * 10)) ] || fail "no ${2:-OM_WND} window after $1 s"
     sleep 0.1
   done
+}
+
+# start_program MODE PROGRAM: starts it in the background as $app_pid.
+start_program() {
+  case $1 in
+    linux) "$2" >"$out/program.log" 2>&1 &
+      app_pid=$! ;;
+    wine)
+      export WINEDEBUG=-all WINEARCH=win64
+      export WINEPREFIX="${WINEPREFIX:-$(dirname "$2")/wineprefix}"
+      wine "$2" >"$out/program.log" 2>&1 &
+      app_pid=$! ;;
+    *) fail "unknown mode $1" ;;
+  esac
+}
+
+# close_and_wait EXPECTED_CODE: asks the window $wid to close, as its close
+# button would, and checks the program's exit code.
+close_and_wait() {
+  "$close_tool" "$wid" || fail "cannot send the close request"
+  i=0
+  while kill -0 "$app_pid" 2>/dev/null; do
+    i=$((i + 1))
+    [ $i -le 300 ] || fail "the program is still running 30 s after the close request"
+    sleep 0.1
+  done
+  set +e
+  wait "$app_pid"
+  code=$?
+  set -e
+  app_pid=""
+  [ "$code" = "$1" ] || fail "exit code $code after closing the window, not $1"
 }
 
 # Sets win_x, win_y, win_w, win_h from the window's geometry on the screen.

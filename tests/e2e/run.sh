@@ -25,16 +25,7 @@ start_xvfb
 build_close_helper
 note "display $DISPLAY, $mode, $program"
 
-case $mode in
-  linux) "$program" >"$out/program.log" 2>&1 &
-    app_pid=$! ;;
-  wine)
-    export WINEDEBUG=-all WINEARCH=win64
-    export WINEPREFIX="${WINEPREFIX:-$(dirname "$program")/wineprefix}"
-    wine "$program" >"$out/program.log" 2>&1 &
-    app_pid=$! ;;
-  *) fail "unknown mode $mode" ;;
-esac
+start_program "$mode" "$program"
 
 # Wine needs a while the first time it starts in a prefix.
 wait_window 90
@@ -121,18 +112,6 @@ if [ "$content" = 1 ]; then
 fi
 
 note "closing the window"
-"$close_tool" "$wid" || fail "cannot send the close request"
-i=0
-while kill -0 "$app_pid" 2>/dev/null; do
-  i=$((i + 1))
-  [ $i -le 300 ] || fail "the program is still running 30 s after the close request"
-  sleep 0.1
-done
-set +e
-wait "$app_pid"
-code=$?
-set -e
-app_pid=""
-[ "$code" = 0 ] || fail "exit code $code after closing the window, not 0"
+close_and_wait 0
 note "closed, exit code 0"
 echo "PASS: $mode end-to-end"
