@@ -35,7 +35,7 @@ u32 pixel(OM_Surface* s, int x, int y) { return s->data[x + s->step * y]; }
 class Render : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved = {world, player, OM_camera, dummyTexture, draw_portals, interlace};
+    saved = {world, player, OM_camera, dummyTexture, draw_portals, interlace, renderer_simd};
     dummy = make_pattern_texture(64, 64, kDummyTag);
     wall = make_pattern_texture(64, 64, kWallTag);
     flat = make_pattern_texture(64, 64, kFlatTag);
@@ -58,6 +58,7 @@ class Render : public ::testing::Test {
     dummyTexture = saved.dummy;
     draw_portals = saved.portals;
     interlace = saved.interlace;
+    renderer_simd = saved.simd;
     free_world(scene);
     for (OM_Surface* s : {dummy, wall, flat}) OM_DestroySurface(s);
   }
@@ -93,7 +94,7 @@ class Render : public ::testing::Test {
     Player* player;
     Camera* camera;
     OM_Surface* dummy;
-    int portals, interlace;
+    int portals, interlace, simd;
   } saved;
   OM_Surface *dummy, *wall, *flat;
   OM_World* scene;
