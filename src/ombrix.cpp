@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstring>
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define OM_RENDER_X86 1  // AVX2 kernels, chosen at run time
+// AVX2 kernels are chosen at run time. Not on Windows: gcc there cannot align
+// the stack for spilled 32-byte vectors, which would fault.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+#define OM_RENDER_X86 1
 #include <immintrin.h>
 #elif defined(__SSE2__)
 #include <emmintrin.h>
