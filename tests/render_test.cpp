@@ -284,7 +284,10 @@ TEST_F(RenderEdgeCases, PortalCycleLeavesTheFrameAlone) {
   place(1, 1, 0.5f, 0.4f, 0);
   OM_Surface* s = blank(80, 60);
   draw_game_viewport(s);
-  for (int i = 0; i < 80 * 60; ++i) ASSERT_EQ(s->data[i], kUntouched) << i;
+  int touched = 0;
+  for (int i = 0; i < 80 * 60; ++i) touched += s->data[i] != kUntouched;
+  EXPECT_EQ(touched, 0);
+  OM_DestroySurface(s);
   expect_reference_frame(80, 60);
   draw_portals = 0;
   expect_reference_frame(80, 60);
