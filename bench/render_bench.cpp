@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -16,6 +17,7 @@
 #include "object_player.h"
 #include "ombrix.h"
 #include "render_reference.h"
+#include "stream.h"
 #include "surface.h"
 #include "world.h"
 
@@ -32,15 +34,26 @@ double minimum(const std::vector<double>& v) {
 Player benchPlayer;
 Camera benchCamera;
 
-// The built-in world, the player at the start position and the camera on it.
+// The built-in world with its textures and the fallback texture, the player
+// at the start position and the camera on it.
 void setup_scene() {
   static bool done = false;
   if (done) return;
   done = true;
-  OM_Surface* wall = make_pattern_texture(64, 64, 2);
-  OM_Surface* flat = make_pattern_texture(64, 64, 3);
-  dummyTexture = make_pattern_texture(64, 64, 1);
-  world = make_builtin_world(wall, flat);
+  world = load_world("WORLD_DEVEL");
+  OM_Stream* stream = OM_OpenStream("res://TEX_WDUMMY", OM_STREAM_READ);
+  dummyTexture = stream ? OM_LoadSurface(stream) : nullptr;
+  OM_ReleaseStream(stream);
+  if (!world || !dummyTexture) {
+    fprintf(stderr, "the built-in world or the fallback texture could not be loaded\n");
+    exit(1);
+  }
+  benchPlayer.height = 1.8f;
+  benchPlayer.eye_height = 1.6f;
+  benchPlayer.mass = 80.7f;
+  benchPlayer.movement_speed = 0.8f;
+  benchPlayer.rotation_speed = 0.061086524f;
+  benchPlayer.world = world;
   player = &benchPlayer;
   OM_camera = &benchCamera;
   benchCamera.fov = 1.134464f;
@@ -54,7 +67,7 @@ struct View {
 
 void place(const View& v) {
   benchPlayer.object = {v.x, v.y, v.z, v.angle};
-  benchPlayer.sector = world_sector(world, v.sector);
+  benchPlayer.sector = get_sector_at(world, v.x, v.y);
   benchCamera.object = benchPlayer.object;
 }
 
@@ -74,10 +87,11 @@ bool matches_reference(int w, int h, int first, int step) {
   return same;
 }
 
-void frame(benchmark::State& state, View view, int w, int h, int interlaced) {
+void frame(benchmark::State& state, View view, int w, int h, int interlaced, int simd = -1) {
   setup_scene();
   place(view);
   draw_portals = 1;
+  renderer_simd = simd;
   if (!matches_reference(w, h, 0, 1)) {
     state.SkipWithError("output differs from the reference");
     return;
@@ -90,6 +104,7 @@ void frame(benchmark::State& state, View view, int w, int h, int interlaced) {
     benchmark::ClobberMemory();
   }
   interlace = 1;
+  renderer_simd = -1;
   OM_DestroySurface(target);
 }
 
@@ -97,6 +112,36 @@ const View kStart = {4, 4, 0, 0, 1};
 const View kEyeHeight = {4, 4, 1.6f, 3.14159265f, 1};
 const View kWrapAround = {4, 1, 0.8f, 0, 2};
 const View kCorner = {1.5f, 1.5f, 0.9f, 0.8f, 0};
+
+// One movement step with forward and turn-left held: the player walks in
+// circles, meeting walls and portals.
+void BM_UpdatePlayer(benchmark::State& state) {
+  setup_scene();
+  place(kStart);
+  GameState saved = gameState;
+  gameState = GAMEPLAY;
+  keyboard.keys[0x57] = 1;
+  keyboard.keys[0x51] = 1;
+  for (auto _ : state) {
+    update_player();
+    benchmark::ClobberMemory();
+  }
+  keyboard.keys[0x57] = 0;
+  keyboard.keys[0x51] = 0;
+  gameState = saved;
+}
+
+// Points in each sector (the later ones test every earlier sector first)
+// and one outside them all.
+void BM_GetSectorAt(benchmark::State& state) {
+  setup_scene();
+  const f32 points[][2] = {{1, 1}, {4, 4}, {4, 1}, {2.5f, 1}};
+  int i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(get_sector_at(world, points[i][0], points[i][1]));
+    i = (i + 1) & 3;
+  }
+}
 
 void BM_FrameCopy(benchmark::State& state) {
   OM_Surface* a = OM_CreateSurface(640, 480);
@@ -112,11 +157,11 @@ void BM_FrameCopy(benchmark::State& state) {
 
 }  // namespace
 
-#define OM_BENCH(name, ...)                                                \
-  BENCHMARK_CAPTURE(frame, name, __VA_ARGS__)                              \
-      ->Repetitions(kRepetitions)                                          \
-      ->ComputeStatistics("min", minimum)                                  \
-      ->ReportAggregatesOnly(true)                                         \
+#define OM_BENCH(name, ...)                   \
+  BENCHMARK_CAPTURE(frame, name, __VA_ARGS__) \
+      ->Repetitions(kRepetitions)             \
+      ->ComputeStatistics("min", minimum)     \
+      ->ReportAggregatesOnly(true)            \
       ->Unit(benchmark::kMicrosecond)
 
 BENCHMARK(BM_FrameCopy)
@@ -131,6 +176,18 @@ OM_BENCH(full_corner_portal, kCorner, 640, 480, 0);
 OM_BENCH(interlaced_start, kStart, 640, 480, 1);
 OM_BENCH(preview_320x240_interlaced, kStart, 320, 240, 1);
 OM_BENCH(preview_320x240_full, kStart, 320, 240, 0);
+OM_BENCH(full_start_sse2_only, kStart, 640, 480, 0, 1);
+OM_BENCH(full_start_no_vectors, kStart, 640, 480, 0, 0);
+BENCHMARK(BM_UpdatePlayer)
+    ->Repetitions(kRepetitions)
+    ->ComputeStatistics("min", minimum)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetSectorAt)
+    ->Repetitions(kRepetitions)
+    ->ComputeStatistics("min", minimum)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
 
 namespace {
 
@@ -159,7 +216,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
            copy->second, copyMin);
     printf("  %-40s %7s %7s\n", "", "median", "fastest");
     for (const std::string& name : order) {
-      printf("  %-40s %7.2f %7.2f\n", name.c_str(), medians[name] / copy->second,
+      printf("  %-40s %7.3f %7.3f\n", name.c_str(), medians[name] / copy->second,
              copyMin > 0 ? minima[name] / copyMin : 0.0);
     }
   }

@@ -374,9 +374,7 @@ Texture texture_of(const OM_Surface* t) {
 
 // Truncation toward zero for the texture coordinates: a value that has no
 // int truncation (NaN, infinite, beyond 2^31) samples coordinate 0.
-inline int trunc_or_zero(f32 a) {
-  return static_cast<int>(fabsf(a) < kIntLimit ? a : 0.0f);
-}
+inline int trunc_or_zero(f32 a) { return static_cast<int>(fabsf(a) < kIntLimit ? a : 0.0f); }
 
 bool edge_usable(const View& v, const OM_WorldEdge* e) {
   return e->v1 < v.vertexCount && e->v2 < v.vertexCount;
@@ -542,8 +540,8 @@ int wall_run_sse2(u32* out, int a, int b, int base, f32 ceil, f32 wallHeight, in
 
 #if defined(OM_RENDER_X86)
 __attribute__((target("avx2"))) int flat_run_avx2(const View& v, u32* out, int a, int b,
-                                                   const FlatRows& rows, f32 xc,
-                                                   const Texture& tex) {
+                                                  const FlatRows& rows, f32 xc,
+                                                  const Texture& tex) {
   const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
   const __m256 vxc = _mm256_set1_ps(xc), vc = _mm256_set1_ps(v.c), vs = _mm256_set1_ps(v.s);
   const __m256 vcamy = _mm256_set1_ps(v.camy), vfw = _mm256_set1_ps(tex.fw);
@@ -569,7 +567,7 @@ __attribute__((target("avx2"))) int flat_run_avx2(const View& v, u32* out, int a
 }
 
 __attribute__((target("avx2"))) int wall_run_avx2(u32* out, int a, int b, int base, f32 ceil,
-                                                   f32 wallHeight, int u, const Texture& tex) {
+                                                  f32 wallHeight, int u, const Texture& tex) {
   const __m256 vceil = _mm256_set1_ps(ceil), vfh = _mm256_set1_ps(tex.fh);
   const __m256 vwh = _mm256_set1_ps(wallHeight);
   const __m256i hm = _mm256_set1_epi32(tex.h - 1), vu = _mm256_set1_epi32(u);

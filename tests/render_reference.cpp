@@ -194,7 +194,7 @@ OM_Surface* make_pattern_texture(int w, int h, u32 tag) {
 }
 
 OM_World* make_world(const f32 (*vertices)[2], int count) {
-  OM_World* w = new OM_World;
+  OM_World* w = new OM_World();
   w->vertices = OM_CreateCollection(static_cast<reg>(count), sizeof(OM_WorldVertex));
   for (int i = 0; i < count; ++i) {
     OM_WorldVertex v = {vertices[i][0], vertices[i][1]};
@@ -266,27 +266,14 @@ OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge) {
   return e;
 }
 
-OM_World* make_builtin_world(OM_Surface* wall, OM_Surface* flat) {
-  f32 v[16][2] = {{0, 0}, {2, 0}, {2, 2}, {1, 3}, {0, 2}, {3, 2}, {5, 2}, {0, 0},
-                  {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 5}, {3, 0}, {5, 0}};
-  for (int i = 0; i < 6; ++i) {
-    f32 a = static_cast<f32>(i) / 3.14f;
-    v[7 + i][0] = 3.75f + 1.25f * cosf(a);
-    v[7 + i][1] = 3.75f + 1.25f * sinf(a);
+void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat) {
+  for (reg i = 0; i < w->sectors->length; ++i) {
+    OM_WorldSector* s = world_sector(w, static_cast<int>(i));
+    s->floorTexture = flat;
+    s->ceilingTexture = flat;
+    for (reg j = 0; j < s->edges->length; ++j) {
+      OM_WorldEdge* e = static_cast<OM_WorldEdge*>(s->edges->data) + j;
+      if (e->type == OM_EDGE_TEXTURE && e->texture) e->texture = wall;
+    }
   }
-  OM_World* w = make_world(v, 16);
-  const OM_WorldEdge s0[] = {textured_edge(0, 1, nullptr), textured_edge(1, 2, nullptr),
-                             portal_edge(2, 3, 1, 10), textured_edge(3, 4, nullptr),
-                             portal_edge(4, 0, 2, 1)};
-  const OM_WorldEdge s1[] = {
-      textured_edge(2, 5, wall),   portal_edge(5, 6, 2, 2),     textured_edge(6, 7, wall),
-      textured_edge(7, 8, wall),   textured_edge(8, 9, wall),   textured_edge(9, 10, wall),
-      textured_edge(10, 11, wall), textured_edge(11, 12, wall), textured_edge(12, 13, wall),
-      textured_edge(13, 3, wall),  portal_edge(3, 2, 0, 2)};
-  const OM_WorldEdge s2[] = {textured_edge(14, 15, wall), portal_edge(15, 6, 0, 4),
-                             portal_edge(6, 5, 1, 1), textured_edge(5, 14, wall)};
-  add_sector(w, 0.0f, 1.0f, flat, flat, s0, 5);
-  add_sector(w, 0.0f, 1.0f, flat, flat, s1, 11);
-  add_sector(w, 0.0f, 2.0f, flat, flat, s2, 4);
-  return w;
 }

@@ -29,6 +29,6 @@ OM_WorldEdge textured_edge(u16 v1, u16 v2, OM_Surface* texture);
 OM_WorldEdge colour_edge(u16 v1, u16 v2, u32 color);
 OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge);
 
-// The built-in world, vertex for vertex (the arc in f32), with the given
-// wall texture for sectors 1 and 2 and the floor and ceiling texture.
-OM_World* make_builtin_world(OM_Surface* wall, OM_Surface* flat);
+// Gives every textured wall that has a texture, every floor and every
+// ceiling of the world one of the two given textures instead.
+void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat);

@@ -9,6 +9,7 @@
 #include "object_player.h"
 #include "ombrix.h"
 #include "render_reference.h"
+#include "stream.h"
 #include "surface.h"
 #include "world.h"
 
@@ -39,7 +40,11 @@ class Render : public ::testing::Test {
     dummy = make_pattern_texture(64, 64, kDummyTag);
     wall = make_pattern_texture(64, 64, kWallTag);
     flat = make_pattern_texture(64, 64, kFlatTag);
-    scene = make_builtin_world(wall, flat);
+    // The built-in world, its textures swapped for patterns that name the
+    // texel they came from.
+    scene = load_world("WORLD_DEVEL");
+    ASSERT_NE(scene, nullptr);
+    use_pattern_textures(scene, wall, flat);
     world = scene;
     memset(&thePlayer, 0, sizeof thePlayer);
     memset(&camera, 0, sizeof camera);
@@ -59,7 +64,7 @@ class Render : public ::testing::Test {
     draw_portals = saved.portals;
     interlace = saved.interlace;
     renderer_simd = saved.simd;
-    free_world(scene);
+    release_world(scene);
     for (OM_Surface* s : {dummy, wall, flat}) OM_DestroySurface(s);
   }
 
@@ -131,6 +136,7 @@ TEST_F(Render, MatchesTheReferenceInTheBuiltInWorld) {
                                       << " angle " << v.angle << " portals " << portals);
       draw_portals = portals;
       place(v.x, v.y, v.z, v.angle, v.sector);
+      EXPECT_EQ(get_sector_at(world, v.x, v.y), thePlayer.sector);
       expect_reference_frame(640, 480);
       expect_reference_frame(320, 240);
     }
@@ -268,6 +274,56 @@ TEST_F(Render, RenderDrawsTheGameViewInGameplayOnly) {
   OM_DestroySurface(OM_frameBuffer);
   OM_frameBuffer = savedFrame;
   gameState = savedState;
+}
+
+// The built-in world as the program has it: its own textures and the real
+// fallback texture.
+class RenderRealTextures : public Render {
+ protected:
+  void SetUp() override {
+    Render::SetUp();
+    release_world(scene);
+    scene = world = load_world("WORLD_DEVEL");
+    ASSERT_NE(scene, nullptr);
+    ASSERT_NE(scene->flatTexture, nullptr);
+    OM_Stream* stream = OM_OpenStream("res://TEX_WDUMMY", OM_STREAM_READ);
+    ASSERT_NE(stream, nullptr);
+    realDummy = OM_LoadSurface(stream);
+    OM_ReleaseStream(stream);
+    ASSERT_NE(realDummy, nullptr);
+    dummyTexture = realDummy;
+  }
+  void TearDown() override {
+    Render::TearDown();
+    OM_DestroySurface(realDummy);
+  }
+  OM_Surface* realDummy = nullptr;
+};
+
+TEST_F(RenderRealTextures, WorkedColumnAndFloorPixel) {
+  place(1, 1, 0.5f, 0, 0);
+  OM_Surface* s = blank(640, 480);
+  draw_game_viewport(s);
+  const int rows[][2] = {{0, 1}, {100, 14}, {240, 31}, {479, 62}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(pixel(s, 320, r[0]), pixel(realDummy, 32, r[1])) << "row " << r[0];
+  }
+  place(4, 4, 1.6f, 0, 1);
+  draw_game_viewport(s);
+  EXPECT_EQ(pixel(s, 320, 400), pixel(world->flatTexture, 0, 51));
+  OM_DestroySurface(s);
+}
+
+TEST_F(RenderRealTextures, MatchesTheReference) {
+  for (int portals = 0; portals <= 1; ++portals) {
+    for (const View& v : kViews) {
+      SCOPED_TRACE(testing::Message() << "camera (" << v.x << ", " << v.y << ") z " << v.z
+                                      << " angle " << v.angle << " portals " << portals);
+      draw_portals = portals;
+      place(v.x, v.y, v.z, v.angle, v.sector);
+      expect_reference_frame(640, 480);
+    }
+  }
 }
 
 // Worlds built to hit the renderer's degenerate cases; run under the
