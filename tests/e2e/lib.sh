@@ -110,6 +110,14 @@ window_geometry() {
   win_h=$(echo "$info" | sed -n 's/.*Height: *//p')
 }
 
+# The window's (first) icon as "WxH centre AARRGGBB".
+window_icon() {
+  xprop -id "$wid" -notype -f _NET_WM_ICON 32c '=$0+\n' _NET_WM_ICON | tr -d ' ' |
+    cut -d= -f2 | tr ',' '\n' |
+    awk 'NR == 1 { w = $1 } NR == 2 { h = $1 }
+         NR > 2 && NR - 3 == int(h / 2) * w + int(w / 2) { printf "%dx%d centre %08X\n", w, h, $1 }'
+}
+
 # shot NAME: the whole screen as a person sees it, and the window's part of
 # it as NAME.png (window pixel (0, 0) at the top left).
 shot() {
