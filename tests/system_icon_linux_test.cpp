@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "stream_linux.h"
 #include "surface.h"
 #include "system.h"
 
@@ -168,6 +169,19 @@ TEST(HostIcon, DamagedFilesAreRefusedWithoutReadingPastThem) {
   bad = good;
   bad[22 + 32] = 0x00, bad[22 + 33] = 0x10;  // a 4096-colour palette
   EXPECT_EQ(OM_Host_DecodeIcon(bad.data(), bad.size()), nullptr);
+}
+
+TEST(HostIcon, TheProgramsOwnIconDecodes) {
+  const OM_EmbeddedResource* icon = OM_FindEmbeddedResource("ICON", "32512");
+  ASSERT_NE(icon, nullptr);
+  OM_Surface* s = OM_Host_DecodeIcon(icon->data, icon->size);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->w, 42);
+  EXPECT_EQ(s->h, 42);
+  // Nested squares: a dark blue rim, a light yellow centre, all opaque.
+  EXPECT_EQ(s->data[0], 0xFF121428u);
+  EXPECT_EQ(s->data[21 + 21 * s->step], 0xFFFADC78u);
+  OM_DestroySurface(s);
 }
 
 }  // namespace
