@@ -1,6 +1,8 @@
 #include "ombrix.h"
 
+#include "draw.h"
 #include "editor.h"
+#include "stream.h"
 #include "surface.h"
 #include "ui_widget.h"
 
@@ -47,6 +49,20 @@ static void handle_shortcuts(int key) {
 }
 
 int OM_Init() {
+  OM_Stream* stream = OM_OpenStream("res://FNT_IBM", OM_STREAM_READ);
+  if (stream) {
+    OM_font = OM_LoadFont(stream);
+    OM_ReleaseStream(stream);
+  }
+  if (!OM_font) return 1;
+
+  // The renderer draws this wherever a texture is missing: without it there
+  // is nothing safe to draw with.
+  stream = OM_OpenStream("res://TEX_WDUMMY", OM_STREAM_READ);
+  dummyTexture = OM_LoadSurface(stream);
+  OM_ReleaseStream(stream);
+  if (!dummyTexture) return 1;
+
   gameState = EDITOR_PREVIEW;
   return 0;
 }
