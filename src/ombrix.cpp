@@ -310,9 +310,10 @@ int OM_Game_Handle(OM_Event* event) {
 // ---------------------------------------------------------------------------
 // First-person renderer. Every pixel is computed with the same f32 operations
 // in the same order as the plain per-pixel formulas; the speed comes from
-// hoisting what is constant per frame, per column and per row, from drawing
-// in runs that the compiler can vectorise, and from masking instead of
-// dividing when a texture's size is a power of two.
+// hoisting what is constant per frame, per column and per row, from SSE2 and
+// AVX2 kernels that mask instead of dividing for power-of-two textures, and
+// from drawing 16 columns at a time into a staging area that reaches the
+// target row by row, a cache line at a time.
 
 int interlace = 1;
 int renderer_simd = -1;
@@ -489,10 +490,12 @@ struct Band {
 // one masks to 0: the coordinate that trunc_or_zero gives, with no select.
 #if defined(__SSE2__)
 inline void gather4(u32* out, const u32* texels, __m128i idx) {
-  out[0] = texels[_mm_cvtsi128_si32(idx)];
-  out[1] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0x55))];
-  out[2] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xAA))];
-  out[3] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xFF))];
+  alignas(16) int k[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(k), idx);
+  out[0] = texels[k[0]];
+  out[1] = texels[k[1]];
+  out[2] = texels[k[2]];
+  out[3] = texels[k[3]];
 }
 
 int flat_run_sse2(const View& v, u32* out, int a, int b, const FlatRows& rows, f32 xc,

@@ -263,7 +263,7 @@ TEST_F(Render, WallExactlyAtViewDistanceIsNotHit) {
   OM_DestroySurface(s);
 }
 
-TEST_F(Render, RenderDrawsTheGameViewInGameplayOnly) {
+TEST_F(Render, RenderDrawsTheGameViewInGameplay) {
   place(4, 4, 1.6f, 0, 1);
   OM_Surface* savedFrame = OM_frameBuffer;
   GameState savedState = gameState;
