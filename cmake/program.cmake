@@ -86,10 +86,16 @@ function(om_program_tests)
     # here they get one.
     add_test(NAME host_window_wine
              COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/with_display.sh ${CMAKE_BINARY_DIR}/e2e-unit
-                     env WINEDEBUG=-all WINEARCH=win64 WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix
                      wine $<TARGET_FILE:ombrix_tests> --gtest_filter=Host.Window*)
     set_tests_properties(host_window_wine PROPERTIES TIMEOUT 300 LABELS e2e
-                         FAIL_REGULAR_EXPRESSION "SKIPPED|FAILED")
+                         FAIL_REGULAR_EXPRESSION "SKIPPED|FAILED"
+                         ENVIRONMENT "WINEDEBUG=-all;WINEARCH=win64;WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+  endif()
+  if(WIN32)
+    # Every test that runs wine shares the one prefix, and the end-to-end
+    # tests restart its server: never two at once.
+    get_property(tests DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY TESTS)
+    set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK wineprefix)
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL om_program_tests)

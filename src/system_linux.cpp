@@ -141,6 +141,14 @@ int run_window(const char** reason) {
     *reason = SDL_GetError();
     return 1;
   }
+  // With no display SDL falls back to drivers that show nothing: a window
+  // nobody can see or close is a failed start, unless asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!SDL_GetHint(SDL_HINT_VIDEODRIVER) && driver &&
+      (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) {
+    *reason = "There is no display to show the window on.";
+    return 1;
+  }
   window = SDL_CreateWindow("OM_WND", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fb->w, fb->h,
                             SDL_WINDOW_HIDDEN);
   // The window ignores the alpha byte, so the pixels are read as XRGB.

@@ -15,6 +15,7 @@ note() { echo "--- $*"; }
 
 e2e_cleanup() {
   if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then kill "$app_pid" 2>/dev/null || true; fi
+  stop_wineserver
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 
@@ -52,7 +53,7 @@ find_window() {
   xwininfo -root -children 2>/dev/null | grep -F "\"$1\": (" | awk '{ print $1 }' |
     while read -r w; do
       xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable" && echo "$w" && break
-    done
+    done || true  # not found (or not mapped) yet is no error
 }
 
 # wait_window SECONDS [TITLE]: sets $wid once a window with that title
@@ -69,14 +70,30 @@ wait_window() {
   done
 }
 
+# Wine's server outlives its programs for a few seconds, and a new program
+# joins it, with the display it was started on. Each run starts and ends
+# with none running in the prefix.
+wine_used=""
+wine_env() {
+  wine_used=1
+  export WINEDEBUG=-all WINEARCH=win64
+  export WINEPREFIX="${WINEPREFIX:-$(dirname "$1")/wineprefix}"
+}
+stop_wineserver() {
+  if [ -n "$wine_used" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    timeout 30 wineserver -w >/dev/null 2>&1 || true
+  fi
+}
+
 # start_program MODE PROGRAM: starts it in the background as $app_pid.
 start_program() {
   case $1 in
     linux) "$2" >"$out/program.log" 2>&1 &
       app_pid=$! ;;
     wine)
-      export WINEDEBUG=-all WINEARCH=win64
-      export WINEPREFIX="${WINEPREFIX:-$(dirname "$2")/wineprefix}"
+      wine_env "$2"
+      stop_wineserver
       wine "$2" >"$out/program.log" 2>&1 &
       app_pid=$! ;;
     *) fail "unknown mode $1" ;;
@@ -103,7 +120,7 @@ close_and_wait() {
 
 # Sets win_x, win_y, win_w, win_h from the window's geometry on the screen.
 window_geometry() {
-  info=$(xwininfo -id "$wid")
+  info=$(xwininfo -id "$wid") || fail "window $wid is gone"
   win_x=$(echo "$info" | sed -n 's/.*Absolute upper-left X: *//p')
   win_y=$(echo "$info" | sed -n 's/.*Absolute upper-left Y: *//p')
   win_w=$(echo "$info" | sed -n 's/.*Width: *//p')

@@ -10,6 +10,11 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 . "$here/lib.sh"
 start_xvfb
+# A wine server left from another display would keep its programs there.
+if [ -n "${WINEPREFIX:-}" ]; then
+  wine_used=1
+  stop_wineserver
+fi
 set +e
 "$@"
 code=$?
