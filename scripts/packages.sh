@@ -24,4 +24,4 @@ om_need_packages() {
 
 OM_BUILD_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev libsdl2-dev libstb-dev"
 OM_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64"
-OM_DESKTOP_PACKAGES="xvfb xauth xdotool x11-utils imagemagick"
+OM_DESKTOP_PACKAGES="xvfb xauth xfonts-base xdotool x11-utils imagemagick"
