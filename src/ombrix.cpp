@@ -2,6 +2,14 @@
 
 #include <cmath>
 #include <cstring>
+// AVX2 kernels are chosen at run time. Not on Windows: gcc there cannot align
+// the stack for spilled 32-byte vectors, which would fault.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+#define OM_RENDER_X86 1
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "collection.h"
 #include "draw.h"
@@ -267,7 +275,9 @@ void OM_Update() {
   update_camera();
 }
 
-void OM_Render() {}
+void OM_Render() {
+  if (gameState == GAMEPLAY) draw_game_viewport(OM_frameBuffer);
+}
 
 int OM_Game_Handle(OM_Event* event) {
   switch (event->type) {
@@ -294,5 +304,543 @@ int OM_Game_Handle(OM_Event* event) {
       // Mouse and every other event go to the editor in every game state.
       if (!OM_editor) return 0;
       return OM_editor->HandleEvent(OM_editor, OM_editor->super, event);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// First-person renderer. Every pixel is computed with the same f32 operations
+// in the same order as the plain per-pixel formulas; the speed comes from
+// hoisting what is constant per frame, per column and per row, from SSE2 and
+// AVX2 kernels that mask instead of dividing for power-of-two textures, and
+// from drawing 16 columns at a time into a staging area that reaches the
+// target row by row, a cache line at a time.
+
+int interlace = 1;
+int renderer_simd = -1;
+
+namespace {
+
+const int kMaxPortalHops = 64;  // no real world nests portals this deep
+const u32 kClosedPortalColor = 0xFFFF0000;
+// Walls of an unknown edge type, broken portal links and unusable textures.
+const u32 kUnknownWallColor = 0xFFFF00FF;
+const int kBandRows = 512;  // rows whose per-row constants live on the stack
+const f32 kIntLimit = 2147483648.0f;
+
+struct View {
+  const OM_WorldVertex* vertices;
+  reg vertexCount;
+  OM_WorldSector* sectors;
+  reg sectorCount;
+  f32 camx, camy, camz, angle, viewDistance;
+  f32 c, s;  // cosine and sine of the camera angle
+  f32 projectionDistance;
+  f32 subsequentRayAngle;
+  int W, H, step;
+  int w2, h2;
+  int simd;  // renderer_simd, limited to what the processor has
+};
+
+struct Hit {
+  const OM_WorldSector* sector;  // where the walk ended
+  const OM_WorldEdge* edge;
+  f32 z, ix, iy;
+  bool brokenLink;  // a portal whose target does not exist: drawn, not followed
+};
+
+// A texture ready for sampling; data is null when nothing usable is there.
+struct Texture {
+  const u32* data;
+  int step, w, h;
+  f32 fw, fh;
+  bool pow2;  // sizes and step are powers of two: rem is a mask, the row a shift
+  int shift;  // log2(step) when pow2
+};
+
+Texture texture_of(const OM_Surface* t) {
+  Texture r = {};
+  if (!t) t = dummyTexture;
+  if (!t || !t->data || t->w <= 0 || t->h <= 0) return r;
+  r.data = t->data;
+  r.step = t->step;
+  r.w = t->w;
+  r.h = t->h;
+  r.fw = static_cast<f32>(t->w);
+  r.fh = static_cast<f32>(t->h);
+  r.pow2 = (t->w & (t->w - 1)) == 0 && (t->h & (t->h - 1)) == 0 && t->step > 0 &&
+           (t->step & (t->step - 1)) == 0;
+  while (r.pow2 && (1 << r.shift) < t->step) ++r.shift;
+  return r;
+}
+
+// Truncation toward zero for the texture coordinates: a value that has no
+// int truncation (NaN, infinite, beyond 2^31) samples coordinate 0.
+inline int trunc_or_zero(f32 a) { return static_cast<int>(fabsf(a) < kIntLimit ? a : 0.0f); }
+
+bool edge_usable(const View& v, const OM_WorldEdge* e) {
+  return e->v1 < v.vertexCount && e->v2 < v.vertexCount;
+}
+
+// Follows one ray from the camera through portals. False when the column
+// must keep its pixels: nothing hit, or the hop bound ran out.
+bool cast_ray(const View& v, f32 rayAngle, Hit* out) {
+  f32 dirx = cosf(v.angle + rayAngle);
+  f32 diry = sinf(v.angle + rayAngle);
+  f32 ox = v.camx, oy = v.camy;
+  const OM_WorldSector* sector = player->sector;
+  const OM_WorldEdge* skip = nullptr;
+  for (int hops = 0;; ++hops) {
+    f32 ex = ox + v.viewDistance * dirx;
+    f32 ey = oy + v.viewDistance * diry;
+    f32 sAx = ex - ox, sAy = ey - oy;
+    f32 z = v.viewDistance;
+    const OM_WorldEdge* hit = nullptr;
+    f32 hx = 0, hy = 0;
+    const OM_WorldEdge* edges = static_cast<const OM_WorldEdge*>(sector->edges->data);
+    reg count = sector->edges->length;
+    for (reg i = 0; i < count; ++i) {
+      const OM_WorldEdge* e = edges + i;
+      if (e == skip || !edge_usable(v, e)) continue;
+      const OM_WorldVertex p = v.vertices[e->v1];
+      const OM_WorldVertex q = v.vertices[e->v2];
+      // OM_LineIntersect and OM_LineLength, term for term.
+      f32 sBx = q.x - p.x, sBy = q.y - p.y;
+      f32 dx = ox - p.x, dy = oy - p.y;
+      f32 D = -sBx * sAy + sAx * sBy;
+      f32 sb = (-sAy * dx + sAx * dy) / D;
+      f32 ta = (sBx * dy - sBy * dx) / D;
+      if (!(sb >= 0 && sb <= 1 && ta >= 0 && ta <= 1)) continue;
+      f32 ix = ox + ta * sAx, iy = oy + ta * sAy;
+      f32 lx = ox - ix, ly = oy - iy;
+      f32 d = sqrtf(lx * lx + ly * ly);
+      if (d < z) {
+        z = d;
+        hit = e;
+        hx = ix;
+        hy = iy;
+      }
+    }
+    if (!hit) return false;
+    *out = {sector, hit, z, hx, hy, false};
+    if (hit->type != OM_EDGE_PORTAL || draw_portals == 0) return true;
+    const OM_WorldSector* next = nullptr;
+    const OM_WorldEdge* entry = nullptr;
+    if (hit->portal_sector < v.sectorCount) {
+      next = v.sectors + hit->portal_sector;
+      if (hit->portal_edge < next->edges->length) {
+        entry = static_cast<const OM_WorldEdge*>(next->edges->data) + hit->portal_edge;
+      }
+    }
+    if (!entry || !edge_usable(v, entry)) {
+      out->brokenLink = true;
+      return true;
+    }
+    if (hops == kMaxPortalHops) return false;
+    const OM_WorldVertex a = v.vertices[hit->v1], b = v.vertices[hit->v2];
+    const OM_WorldVertex c = v.vertices[entry->v1], d = v.vertices[entry->v2];
+    f32 m0x = (a.x + b.x) / 2.0f, m0y = (a.y + b.y) / 2.0f;
+    f32 m1x = (c.x + d.x) / 2.0f, m1y = (c.y + d.y) / 2.0f;
+    ox = ox + (m1x - m0x);
+    oy = oy + (m1y - m0y);
+    sector = next;
+    skip = entry;
+  }
+}
+
+// Per-row constants of a floor or ceiling band, rows r0 .. r0 + kBandRows:
+// zd, zd * s and camera x + zd * c.
+struct FlatRows {
+  f32 zd[kBandRows];
+  f32 zds[kBandRows];
+  f32 zdcx[kBandRows];
+};
+
+struct CeilingCache {
+  u32 heightBits;
+  int filled;  // rows r0 .. filled are valid
+  FlatRows rows;
+};
+
+void fill_flat_rows(const View& v, const f32* yd, f32 numerator, int from, int to, FlatRows* rows) {
+  for (int i = from; i < to; ++i) {
+    f32 zd = numerator / yd[i];
+    rows->zd[i] = zd;
+    rows->zds[i] = zd * v.s;
+    rows->zdcx[i] = v.camx + zd * v.c;
+  }
+}
+
+const int kChunk = 16;  // columns drawn together: one cache line of a target row
+
+// The per-row constants of one band of rows, and the staging area in which a
+// chunk of columns is drawn, column j at stage[j * kBandRows], before it goes
+// to the target row by row.
+struct Band {
+  int r0, r1;
+  f32 yd[kBandRows];
+  FlatRows floorRows;
+  CeilingCache ceilings[2];
+  int lastCeiling;
+  u32 stage[kChunk * kBandRows];
+};
+
+// The vector kernels below compute the same f32 operations as the plain loops
+// for textures whose sizes and step are powers of two. Their conversions turn
+// NaN and out-of-range values into 0x80000000, which a power-of-two size minus
+// one masks to 0: the coordinate that trunc_or_zero gives, with no select.
+#if defined(__SSE2__)
+inline void gather4(u32* out, const u32* texels, __m128i idx) {
+  alignas(16) int k[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(k), idx);
+  out[0] = texels[k[0]];
+  out[1] = texels[k[1]];
+  out[2] = texels[k[2]];
+  out[3] = texels[k[3]];
+}
+
+int flat_run_sse2(const View& v, u32* out, int a, int b, const FlatRows& rows, f32 xc,
+                  const Texture& tex) {
+  const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m128 vxc = _mm_set1_ps(xc), vc = _mm_set1_ps(v.c), vs = _mm_set1_ps(v.s);
+  const __m128 vcamy = _mm_set1_ps(v.camy), vfw = _mm_set1_ps(tex.fw), vfh = _mm_set1_ps(tex.fh);
+  const __m128i wm = _mm_set1_epi32(tex.w - 1), hm = _mm_set1_epi32(tex.h - 1);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift);
+  int i = a;
+  for (; i + 4 <= b; i += 4) {
+    __m128 xd = _mm_mul_ps(vxc, _mm_loadu_ps(rows.zd + i));
+    __m128 wy = _mm_add_ps(_mm_add_ps(vcamy, _mm_mul_ps(xd, vc)), _mm_loadu_ps(rows.zds + i));
+    __m128 wx = _mm_sub_ps(_mm_loadu_ps(rows.zdcx + i), _mm_mul_ps(xd, vs));
+    __m128i u = _mm_and_si128(_mm_cvttps_epi32(_mm_and_ps(_mm_mul_ps(vfw, wy), absMask)), wm);
+    __m128i t = _mm_and_si128(_mm_cvttps_epi32(_mm_and_ps(_mm_mul_ps(vfh, wx), absMask)), hm);
+    gather4(out + i, tex.data, _mm_add_epi32(u, _mm_sll_epi32(t, sh)));
+  }
+  return i;
+}
+
+// The caller keeps |row sum| below 2^23, where truncation and floor are exact.
+int wall_run_sse2(u32* out, int a, int b, int base, f32 ceil, f32 wallHeight, int u,
+                  const Texture& tex) {
+  const __m128 vceil = _mm_set1_ps(ceil), vfh = _mm_set1_ps(tex.fh);
+  const __m128 vwh = _mm_set1_ps(wallHeight);
+  const __m128i hm = _mm_set1_epi32(tex.h - 1), vu = _mm_set1_epi32(u);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift), four = _mm_set1_epi32(4);
+  __m128i y = _mm_setr_epi32(base + a, base + a + 1, base + a + 2, base + a + 3);
+  int i = a;
+  for (; i + 4 <= b; i += 4) {
+    __m128 sum = _mm_add_ps(_mm_cvtepi32_ps(y), vceil);
+    __m128i row = _mm_cvttps_epi32(sum);
+    row = _mm_add_epi32(row, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(row), sum)));
+    __m128 q = _mm_div_ps(_mm_mul_ps(_mm_cvtepi32_ps(row), vfh), vwh);
+    __m128i t = _mm_cvttps_epi32(q);
+    __m128i sign = _mm_srai_epi32(t, 31);
+    t = _mm_sub_epi32(_mm_xor_si128(t, sign), sign);
+    gather4(out + i, tex.data, _mm_add_epi32(vu, _mm_sll_epi32(_mm_and_si128(t, hm), sh)));
+    y = _mm_add_epi32(y, four);
+  }
+  return i;
+}
+#endif
+
+#if defined(OM_RENDER_X86)
+__attribute__((target("avx2"))) int flat_run_avx2(const View& v, u32* out, int a, int b,
+                                                  const FlatRows& rows, f32 xc,
+                                                  const Texture& tex) {
+  const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  const __m256 vxc = _mm256_set1_ps(xc), vc = _mm256_set1_ps(v.c), vs = _mm256_set1_ps(v.s);
+  const __m256 vcamy = _mm256_set1_ps(v.camy), vfw = _mm256_set1_ps(tex.fw);
+  const __m256 vfh = _mm256_set1_ps(tex.fh);
+  const __m256i wm = _mm256_set1_epi32(tex.w - 1), hm = _mm256_set1_epi32(tex.h - 1);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift);
+  const int* texels = reinterpret_cast<const int*>(tex.data);
+  int i = a;
+  for (; i + 8 <= b; i += 8) {
+    __m256 xd = _mm256_mul_ps(vxc, _mm256_loadu_ps(rows.zd + i));
+    __m256 wy =
+        _mm256_add_ps(_mm256_add_ps(vcamy, _mm256_mul_ps(xd, vc)), _mm256_loadu_ps(rows.zds + i));
+    __m256 wx = _mm256_sub_ps(_mm256_loadu_ps(rows.zdcx + i), _mm256_mul_ps(xd, vs));
+    __m256i u =
+        _mm256_and_si256(_mm256_cvttps_epi32(_mm256_and_ps(_mm256_mul_ps(vfw, wy), absMask)), wm);
+    __m256i t =
+        _mm256_and_si256(_mm256_cvttps_epi32(_mm256_and_ps(_mm256_mul_ps(vfh, wx), absMask)), hm);
+    __m256i idx = _mm256_add_epi32(u, _mm256_sll_epi32(t, sh));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                        _mm256_i32gather_epi32(texels, idx, 4));
+  }
+  return i;
+}
+
+__attribute__((target("avx2"))) int wall_run_avx2(u32* out, int a, int b, int base, f32 ceil,
+                                                  f32 wallHeight, int u, const Texture& tex) {
+  const __m256 vceil = _mm256_set1_ps(ceil), vfh = _mm256_set1_ps(tex.fh);
+  const __m256 vwh = _mm256_set1_ps(wallHeight);
+  const __m256i hm = _mm256_set1_epi32(tex.h - 1), vu = _mm256_set1_epi32(u);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift);
+  const __m256i eight = _mm256_set1_epi32(8);
+  const int* texels = reinterpret_cast<const int*>(tex.data);
+  __m256i y =
+      _mm256_add_epi32(_mm256_set1_epi32(base + a), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  int i = a;
+  for (; i + 8 <= b; i += 8) {
+    __m256 sum = _mm256_add_ps(_mm256_cvtepi32_ps(y), vceil);
+    __m256i row = _mm256_cvttps_epi32(sum);
+    __m256 above = _mm256_cmp_ps(_mm256_cvtepi32_ps(row), sum, _CMP_GT_OQ);
+    row = _mm256_add_epi32(row, _mm256_castps_si256(above));
+    __m256 q = _mm256_div_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(row), vfh), vwh);
+    __m256i t = _mm256_abs_epi32(_mm256_cvttps_epi32(q));
+    __m256i idx = _mm256_add_epi32(vu, _mm256_sll_epi32(_mm256_and_si256(t, hm), sh));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                        _mm256_i32gather_epi32(texels, idx, 4));
+    y = _mm256_add_epi32(y, eight);
+  }
+  return i;
+}
+
+int best_simd() {
+  static int best = -1;
+  if (best < 0) {
+    __builtin_cpu_init();
+    best = __builtin_cpu_supports("avx2") ? 2 : 1;
+  }
+  return best;
+}
+#elif defined(__SSE2__)
+int best_simd() { return 1; }
+#else
+int best_simd() { return 0; }
+#endif
+
+// Band rows a .. b of one column of floor or ceiling, into out[a .. b].
+void flat_run(const View& v, u32* out, int a, int b, const FlatRows& rows, f32 xc,
+              const Texture& tex) {
+  if (a >= b) return;
+  if (!tex.data) {
+    for (int i = a; i < b; ++i) out[i] = kUnknownWallColor;
+    return;
+  }
+  if (tex.pow2) {
+#if defined(OM_RENDER_X86)
+    if (v.simd >= 2) a = flat_run_avx2(v, out, a, b, rows, xc, tex);
+#endif
+#if defined(__SSE2__)
+    if (v.simd >= 1) a = flat_run_sse2(v, out, a, b, rows, xc, tex);
+#endif
+  }
+  for (int i = a; i < b; ++i) {
+    f32 xd = xc * rows.zd[i];
+    f32 wy = v.camy + xd * v.c + rows.zds[i];
+    f32 wx = rows.zdcx[i] - xd * v.s;
+    int u = trunc_or_zero(fabsf(tex.fw * wy)) % tex.w;
+    int t = trunc_or_zero(fabsf(tex.fh * wx)) % tex.h;
+    out[i] = tex.data[u + t * tex.step];
+  }
+}
+
+// Band rows a .. b of the wall span of one column, into out[a .. b].
+void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32 ceil,
+              f32 wallHeight) {
+  if (a >= b) return;
+  u32 color = kUnknownWallColor;
+  if (!hit.brokenLink) {
+    if (hit.edge->type == OM_EDGE_COLOR) color = hit.edge->color;
+    if (hit.edge->type == OM_EDGE_PORTAL) color = kClosedPortalColor;
+  }
+  Texture tex = {};
+  if (!hit.brokenLink && hit.edge->type == OM_EDGE_TEXTURE) tex = texture_of(hit.edge->texture);
+  if (!tex.data) {
+    for (int i = a; i < b; ++i) out[i] = color;
+    return;
+  }
+  // Texture column: one copy spans the edge along its longer whole-unit axis.
+  const OM_WorldVertex p = v.vertices[hit.edge->v1], q = v.vertices[hit.edge->v2];
+  f32 dx = q.x - p.x, dy = q.y - p.y;
+  int u;
+  if (truncf(fabsf(dx)) > truncf(fabsf(dy)) || dy == 0.0f) {
+    u = trunc_or_zero(tex.fw * (hit.ix - p.x) / dx) % tex.w;
+  } else {
+    u = trunc_or_zero(tex.fw * (hit.iy - p.y) / dy) % tex.w;
+  }
+  if (u < 0) u += tex.w;
+  int base = r0 - v.h2;
+  const int kSmall = 4194304;  // 2^22: every row sum stays below 2^23
+  if (tex.pow2 && fabsf(ceil) < static_cast<f32>(kSmall) && base + a > -kSmall &&
+      base + b < kSmall) {
+#if defined(OM_RENDER_X86)
+    if (v.simd >= 2) a = wall_run_avx2(out, a, b, base, ceil, wallHeight, u, tex);
+#endif
+#if defined(__SSE2__)
+    if (v.simd >= 1) a = wall_run_sse2(out, a, b, base, ceil, wallHeight, u, tex);
+#endif
+  }
+  for (int i = a; i < b; ++i) {
+    f32 row = floorf(static_cast<f32>(base + i) + ceil);
+    int t = trunc_or_zero(row * tex.fh / wallHeight) % tex.h;
+    out[i] = tex.data[u + (t < 0 ? -t : t) * tex.step];
+  }
+}
+
+// Rows r0 .. r1 of `count` staged columns into the target: column j goes to
+// target column xs[j].
+void copy_out(const View& v, u32* pixels, const Band& band, const int* xs, int count,
+              bool contiguous) {
+  int r0 = band.r0, r1 = band.r1, y = r0;
+#if defined(__SSE2__)
+  // A whole chunk of neighbouring columns: transpose 4 x 4 blocks.
+  if (v.simd >= 1 && contiguous && count == kChunk) {
+    for (; y + 4 <= r1; y += 4) {
+      u32* row = pixels + v.step * y + xs[0];
+      for (int j = 0; j < kChunk; j += 4) {
+        const u32* src = band.stage + j * kBandRows + (y - r0);
+        __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + kBandRows));
+        __m128i c2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * kBandRows));
+        __m128i c3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * kBandRows));
+        __m128i lo01 = _mm_unpacklo_epi32(c0, c1), lo23 = _mm_unpacklo_epi32(c2, c3);
+        __m128i hi01 = _mm_unpackhi_epi32(c0, c1), hi23 = _mm_unpackhi_epi32(c2, c3);
+        u32* out = row + j;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(lo01, lo23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + v.step), _mm_unpackhi_epi64(lo01, lo23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * v.step),
+                         _mm_unpacklo_epi64(hi01, hi23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * v.step),
+                         _mm_unpackhi_epi64(hi01, hi23));
+      }
+    }
+  }
+#else
+  (void)contiguous;
+#endif
+  for (; y < r1; ++y) {
+    u32* row = pixels + v.step * y;
+    const u32* src = band.stage + (y - r0);
+    for (int j = 0; j < count; ++j) row[xs[j]] = src[j * kBandRows];
+  }
+}
+
+u32 float_bits(f32 f) {
+  u32 b;
+  memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+// The ceiling's per-row constants for this height, computed down to band
+// row `rows` at least; two heights are kept, the most recent ones.
+const FlatRows& ceiling_rows(const View& v, Band* band, f32 height, int rows) {
+  u32 bits = float_bits(height);
+  int k = -1;
+  for (int i = 0; i < 2; ++i) {
+    if (band->ceilings[i].filled >= 0 && band->ceilings[i].heightBits == bits) k = i;
+  }
+  if (k < 0) {
+    k = 1 - band->lastCeiling;
+    band->ceilings[k].heightBits = bits;
+    band->ceilings[k].filled = 0;
+  }
+  band->lastCeiling = k;
+  CeilingCache& cache = band->ceilings[k];
+  if (cache.filled < rows) {
+    fill_flat_rows(v, band->yd, v.camz - height, cache.filled, rows, &cache.rows);
+    cache.filled = rows;
+  }
+  return cache.rows;
+}
+
+// Casts the ray of column x and draws the band's rows of it into out. False
+// when the column keeps its pixels.
+bool draw_column(const View& v, Band* band, int x, u32* out) {
+  f32 rayAngle = static_cast<f32>(x - v.w2) * v.subsequentRayAngle;
+  Hit hit;
+  if (!cast_ray(v, rayAngle, &hit)) return false;
+  f32 z = hit.z * cosf(rayAngle);
+  const OM_WorldSector* sector = hit.sector;
+  f32 wallHeight = v.projectionDistance / z;
+  f32 ceil = wallHeight * (sector->ceilingHeight - v.camz);
+  f32 floor = wallHeight * (v.camz + sector->floorHeight);
+  f32 fH = static_cast<f32>(v.H);
+  f32 top = static_cast<f32>(v.h2) - ceil, bottom = static_cast<f32>(v.h2) + floor;
+  int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(top, fH), 0.0f));
+  int y1 = static_cast<int>(OM_MaxF32(OM_MinF32(bottom, fH), 0.0f));
+  f32 xc = static_cast<f32>(x - v.w2) / fH;
+  int r0 = band->r0, r1 = band->r1;
+
+  // Band-relative row ranges. The floor is drawn last and wins where it
+  // overlaps the ceiling, so the ceiling stops at the floor.
+  int ceilEnd = OM_MinI32(OM_MinI32(y0, y1), r1) - r0;
+  int wallBegin = OM_MaxI32(y0, r0) - r0, wallEnd = OM_MinI32(y1, r1) - r0;
+  int floorBegin = OM_MaxI32(y1, r0) - r0, floorEnd = r1 - r0;
+  if (ceilEnd > 0) {
+    const FlatRows& rows = ceiling_rows(v, band, sector->ceilingHeight, ceilEnd);
+    flat_run(v, out, 0, ceilEnd, rows, xc, texture_of(sector->ceilingTexture));
+  }
+  wall_run(v, out, wallBegin, wallEnd, r0, hit, ceil, wallHeight);
+  flat_run(v, out, floorBegin, floorEnd, band->floorRows, xc, texture_of(sector->floorTexture));
+  return true;
+}
+
+void draw_band(const View& v, u32* pixels, int first, int columnStep, Band* band) {
+  int r0 = band->r0, r1 = band->r1;
+  f32 fH = static_cast<f32>(v.H);
+  for (int y = r0; y < r1; ++y) band->yd[y - r0] = static_cast<f32>(y - v.h2) / fH;
+  fill_flat_rows(v, band->yd, v.camz, 0, r1 - r0, &band->floorRows);
+  band->lastCeiling = 0;
+  band->ceilings[0].filled = band->ceilings[1].filled = -1;
+
+  int end = OM_MinI32(v.W, 0x10000);  // columns are numbered in 16 bits
+  for (int x0 = first; x0 < end; x0 += kChunk * columnStep) {
+    int xs[kChunk];
+    int count = 0, tried = 0;
+    for (int x = x0; x < end && tried < kChunk; x += columnStep, ++tried) {
+      if (draw_column(v, band, x, band->stage + count * kBandRows)) xs[count++] = x;
+    }
+    if (count == 0) continue;
+    bool contiguous = columnStep == 1 && count == tried;  // xs[j] == x0 + j
+    copy_out(v, pixels, *band, xs, count, contiguous);
+  }
+}
+
+}  // namespace
+
+void draw_game_viewport(OM_Surface* projection) {
+  static int interlaceItterator = 0;
+  int first = 0, columnStep = 1;
+  if (interlace) {
+    first = interlaceItterator & 1;
+    columnStep = 2;
+    // Wraps instead of overflowing; the parity keeps alternating.
+    interlaceItterator = static_cast<int>(static_cast<u32>(interlaceItterator) + 1u);
+  }
+  if (!projection || !projection->data || !player || !player->sector || !world || !OM_camera)
+    return;
+  if (projection->w <= 0 || projection->h <= 0) return;
+
+  const Camera* cam = OM_camera;
+  View v;
+  v.vertices = static_cast<const OM_WorldVertex*>(world->vertices->data);
+  v.vertexCount = world->vertices->length;
+  v.sectors = static_cast<OM_WorldSector*>(world->sectors->data);
+  v.sectorCount = world->sectors->length;
+  v.camx = cam->object.x;
+  v.camy = cam->object.y;
+  v.camz = cam->object.z;
+  v.angle = cam->object.angle;
+  v.viewDistance = cam->view_distance;
+  v.c = cosf(v.angle);
+  v.s = sinf(v.angle);
+  v.W = projection->w;
+  v.H = projection->h;
+  v.step = projection->step;
+  u16 w2 = static_cast<u16>(v.W / 2), h2 = static_cast<u16>(v.H / 2);
+  v.w2 = w2;
+  v.h2 = h2;
+  v.projectionDistance = w2 / tanf(cam->fov / 2.0f);
+  v.subsequentRayAngle = cam->fov / static_cast<f32>(v.W);
+  v.simd = renderer_simd < 0 ? best_simd() : OM_MinI32(renderer_simd, best_simd());
+
+  // Targets taller than one band cast their rays again for every band; the
+  // results are the same each time.
+  Band band;
+  for (int r0 = 0; r0 < v.H; r0 += kBandRows) {
+    band.r0 = r0;
+    band.r1 = OM_MinI32(r0 + kBandRows, v.H);
+    draw_band(v, projection->data, first, columnStep, &band);
   }
 }

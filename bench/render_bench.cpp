@@ -1,0 +1,238 @@
+// Timings of the first-person renderer and the simulation, each printed at
+// the end as a ratio to the median time of copying one 640 x 480 frame in the
+// same run. Every rendered frame is first checked against the plain
+// per-pixel reference; a difference fails that benchmark.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "editor.h"
+#include "object_camera.h"
+#include "object_player.h"
+#include "ombrix.h"
+#include "render_reference.h"
+#include "stream.h"
+#include "surface.h"
+#include "world.h"
+
+namespace {
+
+const int kRepetitions = 15;
+
+double minimum(const std::vector<double>& v) {
+  double m = v.empty() ? 0 : v[0];
+  for (double x : v) m = x < m ? x : m;
+  return m;
+}
+
+Player benchPlayer;
+Camera benchCamera;
+
+// The built-in world with its textures and the fallback texture, the player
+// at the start position and the camera on it.
+void setup_scene() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  world = load_world("WORLD_DEVEL");
+  OM_Stream* stream = OM_OpenStream("res://TEX_WDUMMY", OM_STREAM_READ);
+  dummyTexture = stream ? OM_LoadSurface(stream) : nullptr;
+  OM_ReleaseStream(stream);
+  if (!world || !dummyTexture) {
+    fprintf(stderr, "the built-in world or the fallback texture could not be loaded\n");
+    exit(1);
+  }
+  benchPlayer.height = 1.8f;
+  benchPlayer.eye_height = 1.6f;
+  benchPlayer.mass = 80.7f;
+  benchPlayer.movement_speed = 0.8f;
+  benchPlayer.rotation_speed = 0.061086524f;
+  benchPlayer.world = world;
+  player = &benchPlayer;
+  OM_camera = &benchCamera;
+  benchCamera.fov = 1.134464f;
+  benchCamera.view_distance = 128.0f;
+}
+
+struct View {
+  f32 x, y, z, angle;
+  int sector;
+};
+
+void place(const View& v) {
+  benchPlayer.object = {v.x, v.y, v.z, v.angle};
+  benchPlayer.sector = get_sector_at(world, v.x, v.y);
+  benchCamera.object = benchPlayer.object;
+}
+
+bool matches_reference(int w, int h, int first, int step) {
+  OM_Surface* fast = OM_CreateSurface(w, h);
+  OM_Surface* plain = OM_CreateSurface(w, h);
+  memset(fast->data, 0, static_cast<size_t>(w) * h * 4);
+  memset(plain->data, 0, static_cast<size_t>(w) * h * 4);
+  int saved = interlace;
+  interlace = 0;
+  draw_game_viewport(fast);
+  interlace = saved;
+  reference_draw_game_viewport(plain, first, step);
+  bool same = memcmp(fast->data, plain->data, static_cast<size_t>(w) * h * 4) == 0;
+  OM_DestroySurface(fast);
+  OM_DestroySurface(plain);
+  return same;
+}
+
+void frame(benchmark::State& state, View view, int w, int h, int interlaced, int simd = -1) {
+  setup_scene();
+  place(view);
+  draw_portals = 1;
+  renderer_simd = simd;
+  if (!matches_reference(w, h, 0, 1)) {
+    state.SkipWithError("output differs from the reference");
+    return;
+  }
+  OM_Surface* target = OM_CreateSurface(w, h);
+  memset(target->data, 0, static_cast<size_t>(w) * h * 4);
+  interlace = interlaced;
+  for (auto _ : state) {
+    draw_game_viewport(target);
+    benchmark::ClobberMemory();
+  }
+  interlace = 1;
+  renderer_simd = -1;
+  OM_DestroySurface(target);
+}
+
+const View kStart = {4, 4, 0, 0, 1};
+const View kEyeHeight = {4, 4, 1.6f, 3.14159265f, 1};
+const View kWrapAround = {4, 1, 0.8f, 0, 2};
+const View kCorner = {1.5f, 1.5f, 0.9f, 0.8f, 0};
+
+// One movement step with forward and turn-left held: the player walks in
+// circles, meeting walls and portals.
+void BM_UpdatePlayer(benchmark::State& state) {
+  setup_scene();
+  place(kStart);
+  GameState saved = gameState;
+  gameState = GAMEPLAY;
+  keyboard.keys[0x57] = 1;
+  keyboard.keys[0x51] = 1;
+  for (auto _ : state) {
+    update_player();
+    benchmark::ClobberMemory();
+  }
+  keyboard.keys[0x57] = 0;
+  keyboard.keys[0x51] = 0;
+  gameState = saved;
+}
+
+// Points in each sector (the later ones test every earlier sector first)
+// and one outside them all.
+void BM_GetSectorAt(benchmark::State& state) {
+  setup_scene();
+  const f32 points[][2] = {{1, 1}, {4, 4}, {4, 1}, {2.5f, 1}};
+  int i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(get_sector_at(world, points[i][0], points[i][1]));
+    i = (i + 1) & 3;
+  }
+}
+
+void BM_FrameCopy(benchmark::State& state) {
+  OM_Surface* a = OM_CreateSurface(640, 480);
+  OM_Surface* b = OM_CreateSurface(640, 480);
+  memset(a->data, 0x5A, 640 * 480 * 4);
+  for (auto _ : state) {
+    memcpy(b->data, a->data, 640 * 480 * 4);
+    benchmark::ClobberMemory();
+  }
+  OM_DestroySurface(a);
+  OM_DestroySurface(b);
+}
+
+}  // namespace
+
+#define OM_BENCH(name, ...)                   \
+  BENCHMARK_CAPTURE(frame, name, __VA_ARGS__) \
+      ->Repetitions(kRepetitions)             \
+      ->ComputeStatistics("min", minimum)     \
+      ->ReportAggregatesOnly(true)            \
+      ->Unit(benchmark::kMicrosecond)
+
+BENCHMARK(BM_FrameCopy)
+    ->Repetitions(kRepetitions)
+    ->ComputeStatistics("min", minimum)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+OM_BENCH(full_start, kStart, 640, 480, 0);
+OM_BENCH(full_eye_height_west, kEyeHeight, 640, 480, 0);
+OM_BENCH(full_wrap_around, kWrapAround, 640, 480, 0);
+OM_BENCH(full_corner_portal, kCorner, 640, 480, 0);
+OM_BENCH(interlaced_start, kStart, 640, 480, 1);
+OM_BENCH(preview_320x240_interlaced, kStart, 320, 240, 1);
+OM_BENCH(preview_320x240_full, kStart, 320, 240, 0);
+OM_BENCH(full_start_sse2_only, kStart, 640, 480, 0, 1);
+OM_BENCH(full_start_no_vectors, kStart, 640, 480, 0, 0);
+BENCHMARK(BM_UpdatePlayer)
+    ->Repetitions(kRepetitions)
+    ->ComputeStatistics("min", minimum)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetSectorAt)
+    ->Repetitions(kRepetitions)
+    ->ComputeStatistics("min", minimum)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+
+namespace {
+
+// Prints the usual table, then every median as a multiple of the copy's.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      if (r.run_type != Run::RT_Aggregate || r.error_occurred) continue;
+      std::string name = r.run_name.function_name;
+      if (!r.run_name.args.empty()) name += "/" + r.run_name.args;
+      if (r.aggregate_name == "median") {
+        order.push_back(name);
+        medians[name] = r.GetAdjustedRealTime();
+      }
+      if (r.aggregate_name == "min") minima[name] = r.GetAdjustedRealTime();
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    auto copy = medians.find("BM_FrameCopy");
+    if (copy == medians.end() || copy->second <= 0) return;
+    double copyMin = minima["BM_FrameCopy"];
+    printf("\nAs a multiple of copying one 640 x 480 frame (median %.1f us, fastest %.1f us):\n",
+           copy->second, copyMin);
+    printf("  %-40s %7s %7s\n", "", "median", "fastest");
+    for (const std::string& name : order) {
+      printf("  %-40s %7.3f %7.3f\n", name.c_str(), medians[name] / copy->second,
+             copyMin > 0 ? minima[name] / copyMin : 0.0);
+    }
+  }
+
+ private:
+  std::vector<std::string> order;
+  std::map<std::string, double> medians, minima;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
