@@ -1,5 +1,7 @@
 #include "ombrix.h"
 
+#include <cstring>
+
 #include "editor.h"
 #include "surface.h"
 #include "ui_widget.h"
@@ -46,14 +48,60 @@ static void handle_shortcuts(int key) {
   if (key == KEY_M) toggle(&relative_map_mode);
 }
 
+// Start-up step 5: the editor root covers the frame buffer; its init builds
+// the toolbar, the map viewport and the console.
+static int init_editor() {
+  OM_Widget root = OM_Editor_Prototype;
+  root.w = OM_frameBuffer->w;
+  root.h = OM_frameBuffer->h;
+  OM_editor = OM_CreateWidget(&root);
+  return OM_editor ? 0 : 1;
+}
+
 int OM_Init() {
+  if (init_editor() != 0) return 1;
   gameState = EDITOR_PREVIEW;
   return 0;
 }
 
 void OM_Update() {}
 
-void OM_Render() {}
+// The editor states draw the whole screen through the editor root.
+static void render_editor() {
+  if (!OM_editor || !OM_frameBuffer) return;
+  OM_Event draw;
+  memset(&draw, 0, sizeof draw);
+  draw.type = OM_EVENT_DRAW;
+  draw.surface = OM_frameBuffer;
+  OM_editor->HandleEvent(OM_editor, OM_editor->super, &draw);
+}
+
+void OM_Render() {
+  if (gameState == EDITOR || gameState == EDITOR_PREVIEW) render_editor();
+  // A press is seen by the one frame drawn after it, not by every frame
+  // while the button is held.
+  mouse.LMB = 0;
+}
+
+// The polled cursor, in frame-buffer pixels, and a left-button press for
+// widgets that decide while they draw (the menu bar).
+static void feed_polled_mouse(OM_Event* event) {
+  static i32 held;
+  OM_Mouse* m = event->mouse;
+  if (!m) return;
+  switch (event->type) {
+    case OM_EVENT_MOUSE_MOVE:
+    case OM_EVENT_MOUSE_WHEEL:
+    case OM_EVENT_MOUSE_BUTTON_DOWN:
+    case OM_EVENT_MOUSE_BUTTON_UP: break;
+    default: return;
+  }
+  mouse.cursor.x = m->x;
+  mouse.cursor.y = m->y;
+  if (event->type == OM_EVENT_MOUSE_BUTTON_DOWN && (m->buttons & OM_LMB) && !(held & OM_LMB))
+    mouse.LMB = 1;
+  held = m->buttons;
+}
 
 int OM_Game_Handle(OM_Event* event) {
   switch (event->type) {
@@ -78,6 +126,7 @@ int OM_Game_Handle(OM_Event* event) {
       return 0;
     default:
       // Mouse and every other event go to the editor in every game state.
+      feed_polled_mouse(event);
       if (!OM_editor) return 0;
       return OM_editor->HandleEvent(OM_editor, OM_editor->super, event);
   }
