@@ -63,3 +63,12 @@ int OM_Game_Handle(OM_Event* event);
 int OM_Init();
 void OM_Update();
 void OM_Render();
+
+// One movement step of the player: keys, force, velocity, then the step
+// tested against the current sector's walls and portals.
+void update_player();
+// Copies the attached object's position and heading into OM_camera.
+void update_camera();
+// Replaces the world with a freshly built one, moves the player into it and
+// releases the old one (Ctrl+O and the menu's load command).
+void reload_world();

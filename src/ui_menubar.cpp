@@ -175,10 +175,9 @@ int OM_MenuBar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
 
 void save_current_map() { save_world("WORLD_DUMP", world); }
 
-void load_map() {
-  world = load_world("WORLD_DUMP");
-  if (OM_editor) RV_Editor_WorldChanged((RV_Editor_Data*)OM_editor->data);
-}
+// The same reload as Ctrl+O: the old world is released, the player moved
+// into the new one and the editor's selection dropped.
+void load_map() { reload_world(); }
 
 void toggle_draw_portals() { draw_portals = draw_portals == 0 ? 1 : 0; }
 void toggle_draw_edges() { draw_edges = draw_edges == 0 ? 1 : 0; }

@@ -43,6 +43,10 @@ struct OM_WorldSector {
 struct OM_World {
   OM_Collection* vertices;  // of OM_WorldVertex
   OM_Collection* sectors;   // of OM_WorldSector
+  // The two textures load_world decoded for this world alone; released with
+  // it. Either may be null when its resource could not be decoded.
+  OM_Surface* wallTexture;
+  OM_Surface* flatTexture;
 };
 
 typedef OM_World RV_Map;
@@ -50,8 +54,12 @@ typedef OM_WorldVertex RV_MapVertex;
 typedef OM_WorldEdge RV_MapEdge;
 typedef OM_WorldSector RV_MapSector;
 
-// Builds the built-in world whatever the name; prints "world loaded".
+// Builds the built-in world whatever the name; prints "world loaded". Null
+// when memory runs out (nothing is left allocated then).
 OM_World* load_world(const char* filename);
+// Frees the world, its collections and the textures it loaded; null is
+// ignored. The caller makes sure nothing points into it any more.
+void release_world(OM_World* world);
 // Writes nothing; reports on the console that the file cannot be written.
 void save_world(const char* filename, OM_World* world);
 // The first sector, in index order, whose outline winds around (x, y).

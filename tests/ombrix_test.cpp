@@ -4,9 +4,13 @@
 
 #include <cstring>
 
+#include "collection.h"
 #include "editor.h"
+#include "object_player.h"
 #include "surface.h"
+#include "ui_console.h"
 #include "ui_widget.h"
+#include "world.h"
 
 namespace {
 
@@ -19,6 +23,12 @@ int key_event(OM_EventType type, int key) {
 }
 int press(int key) { return key_event(OM_EVENT_KEYBOARD_KEY_DOWN, key); }
 int release(int key) { return key_event(OM_EVENT_KEYBOARD_KEY_UP, key); }
+
+int count(const char* text, const char* what) {
+  int n = 0;
+  for (const char* p = strstr(text, what); p; p = strstr(p + 1, what)) n++;
+  return n;
+}
 
 // Keeps each test's key presses and view toggles from leaking into the next.
 class GameCore : public ::testing::Test {
@@ -149,6 +159,51 @@ TEST_F(GameCore, InitHandsBackTheFrameBufferAndQuitReleasesIt) {
   EXPECT_EQ(OM_frameBuffer, nullptr);
   e.type = OM_EVENT_DRAW;  // a stray paint after quit draws nothing
   EXPECT_EQ(OM_Game_Handle(&e), 0);
+}
+
+TEST_F(GameCore, CtrlSHeldSavesOnEveryKeyDownAlongsideOtherShortcuts) {
+  const char* message = "Can't open file 'WORLD_DUMP' for writing!\n";
+  buffer[0] = '\0';
+  press(0x53);
+  EXPECT_EQ(count(buffer, message), 0);  // S alone
+  press(0x11);
+  EXPECT_EQ(count(buffer, message), 1);  // Ctrl while S is held
+  press(0x53);                           // auto-repeat
+  EXPECT_EQ(count(buffer, message), 2);
+  int before = drawVertices;
+  press(0x56);  // V both toggles and saves again
+  EXPECT_EQ(drawVertices, before ? 0 : 1);
+  EXPECT_EQ(count(buffer, message), 3);
+  release(0x53);
+  press(0x56);
+  EXPECT_EQ(count(buffer, message), 3);
+  buffer[0] = '\0';
+}
+
+TEST_F(GameCore, CtrlOReloadsTheWorldAndCtrlLDoesNot) {
+  OM_World* saved_world = world;
+  Player* saved_player = player;
+  Player p = {};
+  p.object.x = 4;
+  p.object.y = 1;
+  player = &p;
+  world = load_world("WORLD_DEVEL");
+  ASSERT_NE(world, nullptr);
+  OM_World* first = world;
+  press(0x11);
+  press(0x4C);
+  EXPECT_EQ(world, first);
+  release(0x4C);
+  press(0x4F);
+  EXPECT_NE(world, first);  // the first one is released
+  EXPECT_EQ(p.world, world);
+  EXPECT_EQ(p.sector, static_cast<OM_WorldSector*>(world->sectors->data) + 2);
+  press(0x4F);  // auto-repeat: every key-down reloads, none leaks
+  press(0x4F);
+  EXPECT_EQ(p.world, world);
+  release_world(world);
+  world = saved_world;
+  player = saved_player;
 }
 
 }  // namespace

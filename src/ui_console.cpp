@@ -1,0 +1,42 @@
+#include "ui_console.h"
+
+#include <cstring>
+
+#include "draw.h"
+#include "ombrix.h"
+
+char buffer[2048];
+
+OM_Widget OM_Console_Prototype = {
+    &OM_Widget_Prototype, OM_Console_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+
+// Appends str and a line feed, as "%s\n" would, never writing past the last
+// byte of buffer. The write position is where the text's NUL stands, so it
+// can never run past the end; a message that does not fit keeps its first
+// characters and the rest (line feed included) is dropped.
+void OM_Print(const char* str) {
+  const reg capacity = sizeof buffer;
+  reg i = strnlen(buffer, capacity);
+  if (i >= capacity) {  // someone wrote over the terminator: put it back
+    i = capacity - 1;
+    buffer[i] = '\0';
+  }
+  if (!str) str = "";
+  reg room = capacity - 1 - i;
+  reg n = strlen(str);
+  if (n > room) n = room;
+  memcpy(buffer + i, str, n);
+  i += n;
+  if (i < capacity - 1) buffer[i++] = '\n';
+  buffer[i] = '\0';
+}
+
+int OM_Console_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  if (event->type != OM_EVENT_DRAW) return super->HandleEvent(self, super->super, event);
+  if (event->surface) {
+    OM_FillRect(event->surface, 0, 0, self->w, self->h, 0xFF111111);
+    if (OM_font) OM_DrawText(event->surface, buffer, 0, 0, OM_font, 0xFFFFFFFF);
+  }
+  super->HandleEvent(self, super->super, event);
+  return 0;
+}
