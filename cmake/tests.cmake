@@ -4,6 +4,8 @@ file(GLOB OM_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp
 list(FILTER OM_TEST_SOURCES EXCLUDE REGEX "_(win32|linux)_test\\.cpp$")
 file(GLOB OM_TEST_PLATFORM_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/tests/*_${OM_PLATFORM}_test.cpp)
+# Plain reference implementations the tests compare fast paths against.
+file(GLOB OM_TEST_REFERENCE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_reference.cpp)
 
 if(CMAKE_CROSSCOMPILING)
   # The Linux packages ship GoogleTest for the host only; build it from source.
@@ -16,7 +18,8 @@ else()
   set(OM_GTEST_LIBS GTest::gtest GTest::gtest_main)
 endif()
 
-add_executable(ombrix_tests ${OM_TEST_SOURCES} ${OM_TEST_PLATFORM_SOURCES})
+add_executable(ombrix_tests ${OM_TEST_SOURCES} ${OM_TEST_PLATFORM_SOURCES}
+                            ${OM_TEST_REFERENCE_SOURCES})
 target_link_libraries(ombrix_tests PRIVATE ombrix_core ${OM_GTEST_LIBS})
 if(COMMAND om_add_resources)
   om_add_resources(ombrix_tests)

@@ -59,6 +59,14 @@ extern Camera* OM_camera;
 extern OM_Font* OM_font;
 extern OM_Surface* dummyTexture;
 
+// Non-zero: each call draws every other column, alternating between even and
+// odd columns from call to call. Nothing changes it.
+extern int interlace;
+
+// Ray-cast first-person view from OM_camera, starting in player->sector.
+// Columns that are skipped or whose ray meets nothing keep their pixels.
+void draw_game_viewport(OM_Surface* projection);
+
 int OM_Game_Handle(OM_Event* event);
 int OM_Init();
 void OM_Update();

@@ -1,0 +1,292 @@
+#include "render_reference.h"
+
+#include <cmath>
+
+#include "collection.h"
+#include "editor.h"
+#include "math.h"
+#include "object_camera.h"
+#include "object_player.h"
+#include "ombrix.h"
+#include "surface.h"
+#include "world.h"
+
+namespace {
+
+const int kMaxHops = 64;
+const u32 kRed = 0xFFFF0000;
+const u32 kMagenta = 0xFFFF00FF;
+
+OM_WorldSector* sector_at(int i) { return static_cast<OM_WorldSector*>(world->sectors->data) + i; }
+OM_WorldEdge* edge_at(OM_WorldSector* s, int i) {
+  return static_cast<OM_WorldEdge*>(s->edges->data) + i;
+}
+OM_WorldVertex* vertex_at(int i) { return static_cast<OM_WorldVertex*>(world->vertices->data) + i; }
+
+bool vertices_valid(OM_WorldEdge* e) {
+  return e->v1 < world->vertices->length && e->v2 < world->vertices->length;
+}
+
+// trunc(value) rem n, with the sign of value; a value whose truncation is no
+// int (NaN, infinite, too large) counts as 0.
+int trunc_rem(f32 value, int n) {
+  if (!(value > -2147483648.0f && value < 2147483648.0f)) return 0;
+  return static_cast<int>(value) % n;
+}
+
+OM_Surface* usable(OM_Surface* t) {
+  if (!t) t = dummyTexture;
+  if (!t || !t->data || t->w <= 0 || t->h <= 0) return nullptr;
+  return t;
+}
+
+u32 texel(OM_Surface* t, int u, int v) { return t->data[u + t->step * v]; }
+
+// One pixel of floor (ceilingHeight unused) or ceiling.
+u32 flat_pixel(OM_Surface* tex, bool ceiling, f32 ceilingHeight, int x, int y, int W2, int H2,
+               int H) {
+  if (!tex) return kMagenta;
+  Camera* cam = OM_camera;
+  f32 c = cosf(cam->object.angle);
+  f32 s = sinf(cam->object.angle);
+  f32 yd = static_cast<f32>(y - H2) / static_cast<f32>(H);
+  f32 zd = ceiling ? (cam->object.z - ceilingHeight) / yd : cam->object.z / yd;
+  f32 xd = (static_cast<f32>(x - W2) / static_cast<f32>(H)) * zd;
+  f32 wy = cam->object.y + xd * c + zd * s;
+  f32 wx = cam->object.x + zd * c - xd * s;
+  int u = trunc_rem(fabsf(static_cast<f32>(tex->w) * wy), tex->w);
+  int v = trunc_rem(fabsf(static_cast<f32>(tex->h) * wx), tex->h);
+  return texel(tex, u, v);
+}
+
+}  // namespace
+
+void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int columnStep) {
+  if (!projection || !player || !player->sector || !world || !OM_camera) return;
+  Camera* cam = OM_camera;
+  int W = projection->w;
+  int H = projection->h;
+  u16 w2 = static_cast<u16>(W / 2);
+  u16 h2 = static_cast<u16>(H / 2);
+  f32 projectionDistance = w2 / tanf(cam->fov / 2.0f);
+  f32 subsequentRayAngle = cam->fov / static_cast<f32>(W);
+
+  for (int x = firstColumn; x < W && x <= 0xFFFF; x += columnStep) {
+    f32 rayAngle = static_cast<f32>(x - w2) * subsequentRayAngle;
+    f32 ox = cam->object.x;
+    f32 oy = cam->object.y;
+    OM_WorldSector* sector = player->sector;
+    OM_WorldEdge* curEdge = nullptr;
+    OM_WorldEdge* hitEdge = nullptr;
+    f32 z = 0, ix = 0, iy = 0;
+    bool drawn = true;
+    bool brokenPortal = false;
+    for (int hops = 0;; ++hops) {
+      f32 ex = ox + cam->view_distance * cosf(cam->object.angle + rayAngle);
+      f32 ey = oy + cam->view_distance * sinf(cam->object.angle + rayAngle);
+      z = cam->view_distance;
+      hitEdge = nullptr;
+      for (reg i = 0; i < sector->edges->length; ++i) {
+        OM_WorldEdge* e = edge_at(sector, static_cast<int>(i));
+        if (e == curEdge || !vertices_valid(e)) continue;
+        OM_WorldVertex* p = vertex_at(e->v1);
+        OM_WorldVertex* q = vertex_at(e->v2);
+        f32 hx, hy;
+        if (!OM_LineIntersect(ox, oy, ex, ey, p->x, p->y, q->x, q->y, &hx, &hy)) continue;
+        f32 d = OM_LineLength(ox, oy, hx, hy);
+        if (d < z) {
+          z = d;
+          hitEdge = e;
+          ix = hx;
+          iy = hy;
+        }
+      }
+      if (!hitEdge) {
+        drawn = false;
+        break;
+      }
+      if (hitEdge->type != OM_EDGE_PORTAL || draw_portals == 0) break;
+      if (hitEdge->portal_sector >= world->sectors->length ||
+          hitEdge->portal_edge >= sector_at(hitEdge->portal_sector)->edges->length ||
+          !vertices_valid(edge_at(sector_at(hitEdge->portal_sector), hitEdge->portal_edge))) {
+        brokenPortal = true;
+        break;
+      }
+      if (hops == kMaxHops) {
+        drawn = false;
+        break;
+      }
+      sector = sector_at(hitEdge->portal_sector);
+      curEdge = edge_at(sector, hitEdge->portal_edge);
+      f32 m0x = (vertex_at(hitEdge->v1)->x + vertex_at(hitEdge->v2)->x) / 2.0f;
+      f32 m0y = (vertex_at(hitEdge->v1)->y + vertex_at(hitEdge->v2)->y) / 2.0f;
+      f32 m1x = (vertex_at(curEdge->v1)->x + vertex_at(curEdge->v2)->x) / 2.0f;
+      f32 m1y = (vertex_at(curEdge->v1)->y + vertex_at(curEdge->v2)->y) / 2.0f;
+      ox = ox + (m1x - m0x);
+      oy = oy + (m1y - m0y);
+    }
+    if (!drawn) continue;
+
+    z = z * cosf(rayAngle);
+    f32 wallHeight = projectionDistance / z;
+    f32 ceil = wallHeight * (sector->ceilingHeight - cam->object.z);
+    f32 floor = wallHeight * (cam->object.z + sector->floorHeight);
+    int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(h2 - ceil, static_cast<f32>(H)), 0.0f));
+    int y1 = static_cast<int>(OM_MaxF32(OM_MinF32(h2 + floor, static_cast<f32>(H)), 0.0f));
+
+    OM_Surface* wallTexture = nullptr;
+    int u = 0;
+    if (hitEdge->type == OM_EDGE_TEXTURE && !brokenPortal) {
+      wallTexture = usable(hitEdge->texture);
+      if (wallTexture) {
+        OM_WorldVertex* p = vertex_at(hitEdge->v1);
+        OM_WorldVertex* q = vertex_at(hitEdge->v2);
+        f32 dx = q->x - p->x;
+        f32 dy = q->y - p->y;
+        f32 tw = static_cast<f32>(wallTexture->w);
+        // A zero extent along the chosen axis would divide by zero: take the
+        // other axis then.
+        if (truncf(fabsf(dx)) > truncf(fabsf(dy)) || dy == 0.0f) {
+          u = trunc_rem(tw * (ix - p->x) / dx, wallTexture->w);
+        } else {
+          u = trunc_rem(tw * (iy - p->y) / dy, wallTexture->w);
+        }
+        if (u < 0) u += wallTexture->w;
+      }
+    }
+
+    u32* column = projection->data + x;
+    for (int y = 0; y < y0; ++y) {
+      column[projection->step * y] =
+          flat_pixel(usable(sector->ceilingTexture), true, sector->ceilingHeight, x, y, w2, h2, H);
+    }
+    for (int y = y0; y < y1; ++y) {
+      u32 pixel = kMagenta;
+      if (brokenPortal) {
+        pixel = kMagenta;
+      } else if (hitEdge->type == OM_EDGE_COLOR) {
+        pixel = hitEdge->color;
+      } else if (hitEdge->type == OM_EDGE_PORTAL) {
+        pixel = kRed;
+      } else if (hitEdge->type == OM_EDGE_TEXTURE && wallTexture) {
+        f32 row = floorf(static_cast<f32>(y - h2) + ceil);
+        int v = trunc_rem(row * static_cast<f32>(wallTexture->h) / wallHeight, wallTexture->h);
+        pixel = texel(wallTexture, u, v < 0 ? -v : v);
+      }
+      column[projection->step * y] = pixel;
+    }
+    for (int y = OM_MaxI32(y1, 0); y < H; ++y) {
+      column[projection->step * y] =
+          flat_pixel(usable(sector->floorTexture), false, 0.0f, x, y, w2, h2, H);
+    }
+  }
+}
+
+OM_Surface* make_pattern_texture(int w, int h, u32 tag) {
+  OM_Surface* s = OM_CreateSurface(w, h);
+  for (int v = 0; v < h; ++v) {
+    for (int u = 0; u < w; ++u) {
+      s->data[u + s->step * v] =
+          0xFF000000u | tag << 16 | static_cast<u32>(v & 255) << 8 | static_cast<u32>(u & 255);
+    }
+  }
+  return s;
+}
+
+OM_World* make_world(const f32 (*vertices)[2], int count) {
+  OM_World* w = new OM_World;
+  w->vertices = OM_CreateCollection(static_cast<reg>(count), sizeof(OM_WorldVertex));
+  for (int i = 0; i < count; ++i) {
+    OM_WorldVertex v = {vertices[i][0], vertices[i][1]};
+    OM_Collection_Push(w->vertices, &v);
+  }
+  w->sectors = OM_CreateCollection(4, sizeof(OM_WorldSector));
+  return w;
+}
+
+int add_sector(OM_World* w, f32 floorHeight, f32 ceilingHeight, OM_Surface* floorTexture,
+               OM_Surface* ceilingTexture, const OM_WorldEdge* edges, int count) {
+  OM_WorldSector s;
+  s.edges = OM_CreateCollection(static_cast<reg>(count), sizeof(OM_WorldEdge));
+  for (int i = 0; i < count; ++i) {
+    OM_WorldEdge e = edges[i];
+    OM_Collection_Push(s.edges, &e);
+  }
+  s.floorHeight = floorHeight;
+  s.floorTexture = floorTexture;
+  s.ceilingHeight = ceilingHeight;
+  s.ceilingTexture = ceilingTexture;
+  OM_Collection_Push(w->sectors, &s);
+  return static_cast<int>(w->sectors->length) - 1;
+}
+
+OM_WorldSector* world_sector(OM_World* w, int index) {
+  return static_cast<OM_WorldSector*>(w->sectors->data) + index;
+}
+
+OM_WorldEdge* world_edge(OM_World* w, int sector, int edge) {
+  return static_cast<OM_WorldEdge*>(world_sector(w, sector)->edges->data) + edge;
+}
+
+void free_world(OM_World* w) {
+  if (!w) return;
+  for (reg i = 0; i < w->sectors->length; ++i) {
+    OM_DestroyCollection(world_sector(w, static_cast<int>(i))->edges);
+  }
+  OM_DestroyCollection(w->sectors);
+  OM_DestroyCollection(w->vertices);
+  delete w;
+}
+
+OM_WorldEdge textured_edge(u16 v1, u16 v2, OM_Surface* texture) {
+  OM_WorldEdge e = {};
+  e.v1 = v1;
+  e.v2 = v2;
+  e.type = OM_EDGE_TEXTURE;
+  e.texture = texture;
+  return e;
+}
+
+OM_WorldEdge colour_edge(u16 v1, u16 v2, u32 color) {
+  OM_WorldEdge e = {};
+  e.v1 = v1;
+  e.v2 = v2;
+  e.type = OM_EDGE_COLOR;
+  e.color = color;
+  return e;
+}
+
+OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge) {
+  OM_WorldEdge e = {};
+  e.v1 = v1;
+  e.v2 = v2;
+  e.type = OM_EDGE_PORTAL;
+  e.portal_sector = sector;
+  e.portal_edge = edge;
+  return e;
+}
+
+OM_World* make_builtin_world(OM_Surface* wall, OM_Surface* flat) {
+  f32 v[16][2] = {{0, 0}, {2, 0}, {2, 2}, {1, 3}, {0, 2}, {3, 2}, {5, 2}, {0, 0},
+                  {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 5}, {3, 0}, {5, 0}};
+  for (int i = 0; i < 6; ++i) {
+    f32 a = static_cast<f32>(i) / 3.14f;
+    v[7 + i][0] = 3.75f + 1.25f * cosf(a);
+    v[7 + i][1] = 3.75f + 1.25f * sinf(a);
+  }
+  OM_World* w = make_world(v, 16);
+  const OM_WorldEdge s0[] = {textured_edge(0, 1, nullptr), textured_edge(1, 2, nullptr),
+                             portal_edge(2, 3, 1, 10), textured_edge(3, 4, nullptr),
+                             portal_edge(4, 0, 2, 1)};
+  const OM_WorldEdge s1[] = {
+      textured_edge(2, 5, wall),   portal_edge(5, 6, 2, 2),     textured_edge(6, 7, wall),
+      textured_edge(7, 8, wall),   textured_edge(8, 9, wall),   textured_edge(9, 10, wall),
+      textured_edge(10, 11, wall), textured_edge(11, 12, wall), textured_edge(12, 13, wall),
+      textured_edge(13, 3, wall),  portal_edge(3, 2, 0, 2)};
+  const OM_WorldEdge s2[] = {textured_edge(14, 15, wall), portal_edge(15, 6, 0, 4),
+                             portal_edge(6, 5, 1, 1), textured_edge(5, 14, wall)};
+  add_sector(w, 0.0f, 1.0f, flat, flat, s0, 5);
+  add_sector(w, 0.0f, 1.0f, flat, flat, s1, 11);
+  add_sector(w, 0.0f, 2.0f, flat, flat, s2, 4);
+  return w;
+}
