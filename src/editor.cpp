@@ -29,18 +29,18 @@ OM_Surface* preview;
 int preview_x;
 int preview_y;
 
-OM_Widget OM_Editor_Prototype = {&OM_Widget_Prototype, RV_Editor_HandleEvent, nullptr, nullptr,
-                                 0, 0, 0, 0};
+OM_Widget OM_Editor_Prototype = {
+    &OM_Widget_Prototype, RV_Editor_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
 OM_Widget RV_Editor_Toolbar_Prototype = {
     &OM_Widget_Prototype, RV_Editor_Toolbar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Button_Prototype = {&OM_Widget_Prototype, RV_Button_HandleEvent, nullptr, nullptr,
-                                 0, 0, 0, 0};
+OM_Widget RV_Button_Prototype = {
+    &OM_Widget_Prototype, RV_Button_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
 OM_Widget RV_Editor_ToolbarButton_Prototype = {
     &RV_Button_Prototype, RV_Editor_ToolbarButton_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
 OM_Widget RV_Editor_Viewport_Prototype = {
     &OM_Widget_Prototype, RV_Editor_Viewport_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Menu_Prototype = {&OM_Widget_Prototype, RV_Menu_HandleEvent, nullptr, nullptr,
-                               0, 0, 0, 0};
+OM_Widget RV_Menu_Prototype = {
+    &OM_Widget_Prototype, RV_Menu_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
 OM_Widget RV_Editor_Sidebar_Prototype = {
     &OM_Widget_Prototype, RV_Editor_Sidebar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
 

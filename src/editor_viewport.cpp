@@ -249,7 +249,8 @@ void button_down(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
       o->z = 0.0f;
       // Movement and the first-person view start from the sector the player
       // now stands in, not the one it was taken from.
-      if (player && o == &player->object) player->sector = world ? get_sector_at(world, mx, my) : nullptr;
+      if (player && o == &player->object)
+        player->sector = world ? get_sector_at(world, mx, my) : nullptr;
     }
     return;
   }
@@ -339,7 +340,8 @@ void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
   OM_Editor_Viewport_DrawGrid(self, surface, &data->camera);
   OM_Editor_Viewport_DrawSectors(self, surface, &data->camera, world);
   if (drawVertices) OM_Editor_Viewport_DrawVertices(self, surface, &data->camera, world);
-  if (drawCamera && OM_camera) OM_Editor_Viewport_DrawCamera(self, surface, &data->camera, OM_camera);
+  if (drawCamera && OM_camera)
+    OM_Editor_Viewport_DrawCamera(self, surface, &data->camera, OM_camera);
   f32 x, y;
   if ((data->flag & RV_EDITOR_LINE_DRAGGED) &&
       map_vertex(self, &data->camera, world, data->selectedVertex, &x, &y))

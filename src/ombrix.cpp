@@ -222,10 +222,12 @@ static void handle_shortcuts(int key) {
 
 // Start-up step 5: the editor root covers the frame buffer; its init builds
 // the toolbar, the map viewport and the console.
+// A start-up that runs again replaces the editor it made before.
 static int init_editor() {
   OM_Widget root = OM_Editor_Prototype;
-  root.w = OM_frameBuffer->w;
-  root.h = OM_frameBuffer->h;
+  root.w = OM_frameBuffer ? OM_frameBuffer->w : OM_FRAME_WIDTH;
+  root.h = OM_frameBuffer ? OM_frameBuffer->h : OM_FRAME_HEIGHT;
+  OM_DestroyWidget(OM_editor);
   OM_editor = OM_CreateWidget(&root);
   return OM_editor ? 0 : 1;
 }

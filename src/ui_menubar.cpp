@@ -11,8 +11,8 @@
 #include "world.h"
 
 MENU menubar = {-1, 0, nullptr, 0};
-OM_Widget OM_MenuBar_Prototype = {&OM_Widget_Prototype, OM_MenuBar_HandleEvent, nullptr, nullptr,
-                                  0, 0, 0, 0};
+OM_Widget OM_MenuBar_Prototype = {
+    &OM_Widget_Prototype, OM_MenuBar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
 
 namespace {
 

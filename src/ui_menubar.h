@@ -11,9 +11,9 @@ struct MENU;
 typedef void (*MENU_Command)();
 
 struct MENU_ENTRY {
-  const char* label;    // static text
+  const char* label;     // static text
   MENU_Command onclick;  // run when a drop-down entry is pressed; may be null
-  MENU* submenu;        // drop-down of a top-level entry; may be null
+  MENU* submenu;         // drop-down of a top-level entry; may be null
 };
 
 struct MENU {

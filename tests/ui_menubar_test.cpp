@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "collection.h"
 #include "draw.h"
 #include "editor.h"
 #include "ombrix.h"
@@ -96,8 +97,8 @@ TEST_F(MenuBarTest, HoverColoursTheTabUnderTheCursor) {
   EXPECT_EQ(px(300, 0), kBar);
   EXPECT_EQ(px(300, 27), kBar);
   EXPECT_EQ(px(300, 28), kUntouched);
-  EXPECT_EQ(px(70, 6), kHover);  // tab 0
-  EXPECT_EQ(px(150, 6), kItem);  // tab 1
+  EXPECT_EQ(px(70, 6), kHover);                     // tab 0
+  EXPECT_EQ(px(150, 6), kItem);                     // tab 1
   for (int x : {4, 7}) EXPECT_EQ(px(x, 4), kMark);  // corner marks
   EXPECT_EQ(px(4, 7), kMark);
   EXPECT_EQ(px(8, 4), kHover);
