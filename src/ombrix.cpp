@@ -4,10 +4,12 @@
 #include <cstring>
 
 #include "collection.h"
+#include "draw.h"
 #include "editor.h"
 #include "math.h"
 #include "object_camera.h"
 #include "object_player.h"
+#include "stream.h"
 #include "surface.h"
 #include "ui_widget.h"
 #include "world.h"
@@ -237,7 +239,23 @@ int OM_Init() {
   if (!world) return 1;
   create_player(world);
   create_camera(player);
+
+  OM_Stream* stream = OM_OpenStream("res://FNT_IBM", OM_STREAM_READ);
+  if (stream) {
+    OM_font = OM_LoadFont(stream);
+    OM_ReleaseStream(stream);
+  }
+  if (!OM_font) return 1;
+
   if (init_editor() != 0) return 1;
+
+  // The renderer draws this wherever a texture is missing: without it there
+  // is nothing safe to draw with.
+  stream = OM_OpenStream("res://TEX_WDUMMY", OM_STREAM_READ);
+  dummyTexture = OM_LoadSurface(stream);
+  OM_ReleaseStream(stream);
+  if (!dummyTexture) return 1;
+
   gameState = EDITOR_PREVIEW;
   return 0;
 }

@@ -38,3 +38,10 @@ reg OM_Stream_File_Read(OM_Stream* self, void* buffer, reg size);
 reg OM_Stream_File_Write(OM_Stream* self, void* buffer, reg size);
 void OM_Stream_Resource_Close(OM_Stream* self);
 reg OM_Stream_Resource_Read(OM_Stream* self, void* buffer, reg size);
+
+// Platform layer (stream_win32.cpp, stream_linux.cpp). Each fills
+// stream->data with the source's state and returns 1, or returns 0 with
+// nothing left open. A file is never created; `access` holds the same bits
+// as OM_Stream_Flags.
+int OM_Stream_File_Open(OM_Stream* stream, const char* name, int access);
+int OM_Stream_Resource_Open(OM_Stream* stream, const char* name);

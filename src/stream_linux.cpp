@@ -1,0 +1,101 @@
+#include "stream_linux.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "stream.h"
+
+struct OM_Stream_Resource_Data {
+  const OM_EmbeddedResource* resource;
+  reg position;
+};
+
+// Windows looks resource names up regardless of case; so do we, or a name
+// that works on one build would fail on the other.
+const OM_EmbeddedResource* OM_FindEmbeddedResource(const char* type, const char* name) {
+  if (!type || !name) return nullptr;
+  for (reg i = 0; i < OM_embeddedResourceCount; ++i) {
+    const OM_EmbeddedResource* r = &OM_embeddedResources[i];
+    if (r->data && strcasecmp(r->type, type) == 0 && strcasecmp(r->name, name) == 0) return r;
+  }
+  return nullptr;
+}
+
+// The descriptor lives in the data pointer itself, as a Windows handle does.
+static int fd_of(OM_Stream* self) {
+  return static_cast<int>(reinterpret_cast<intptr_t>(self->data));
+}
+
+int OM_Stream_File_Open(OM_Stream* stream, const char* name, int access) {
+  // No O_CREAT: a missing file stays missing, even when asked for writing.
+  // Neither access bit gives a descriptor that can neither read nor write.
+  int mode = O_PATH;
+  if (access == OM_STREAM_READ) mode = O_RDONLY;
+  if (access == OM_STREAM_WRITE) mode = O_WRONLY;
+  if (access == (OM_STREAM_READ | OM_STREAM_WRITE)) mode = O_RDWR;
+  int fd;
+  do {
+    fd = open(name, mode | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return 0;
+  // A directory is not a file: Windows refuses to open one as a stream.
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return 0;
+  }
+  stream->data = reinterpret_cast<void*>(static_cast<intptr_t>(fd));
+  return 1;
+}
+
+reg OM_Stream_File_Read(OM_Stream* self, void* buffer, reg size) {
+  ssize_t n;
+  do {
+    n = read(fd_of(self), buffer, size);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? 0 : static_cast<reg>(n);
+}
+
+reg OM_Stream_File_Write(OM_Stream* self, void* buffer, reg size) {
+  ssize_t n;
+  do {
+    n = write(fd_of(self), buffer, size);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? 0 : static_cast<reg>(n);
+}
+
+void OM_Stream_File_Close(OM_Stream* self) { close(fd_of(self)); }
+
+int OM_Stream_Resource_Open(OM_Stream* stream, const char* name) {
+  const OM_EmbeddedResource* r = OM_FindEmbeddedResource("RCDATA", name);
+  if (!r) return 0;
+  OM_Stream_Resource_Data* d =
+      static_cast<OM_Stream_Resource_Data*>(malloc(sizeof(OM_Stream_Resource_Data)));
+  if (!d) return 0;
+  d->resource = r;
+  d->position = 0;
+  stream->data = d;
+  return 1;
+}
+
+reg OM_Stream_Resource_Read(OM_Stream* self, void* buffer, reg size) {
+  OM_Stream_Resource_Data* d = static_cast<OM_Stream_Resource_Data*>(self->data);
+  if (size == 0 || !d) return 0;
+  reg left = d->resource->size - d->position;
+  reg count = size < left ? size : left;
+  if (count) memcpy(buffer, d->resource->data + d->position, count);
+  d->position += count;
+  return count;
+}
+
+void OM_Stream_Resource_Close(OM_Stream* self) {
+  free(self->data);
+  self->data = nullptr;
+}
