@@ -121,7 +121,12 @@ static int editor_init(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   }
 
   // One preview surface serves every editor root; a second root reuses it.
-  if (!preview) preview = OM_CreateSurface(PREVIEW_WIDTH, PREVIEW_HEIGHT);
+  // It starts black: the interlaced renderer fills only half its columns
+  // per frame, and the other half must not show whatever memory held.
+  if (!preview) {
+    preview = OM_CreateSurface(PREVIEW_WIDTH, PREVIEW_HEIGHT);
+    if (preview) OM_FillRect(preview, 0, 0, preview->w, preview->h, 0xFF000000);
+  }
   preview_x = self->w - PREVIEW_WIDTH - PREVIEW_MARGIN;
   preview_y = toolbar_y + toolbar_h + PREVIEW_MARGIN;
 
