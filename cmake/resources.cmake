@@ -27,6 +27,7 @@ function(om_rc_output rc_file suffix out_var)
   get_filename_component(stem "${rc_file}" NAME_WE)
   string(MD5 tag "${rc_file}")
   string(SUBSTRING "${tag}" 0 8 tag)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/resources)
   set(${out_var} ${CMAKE_BINARY_DIR}/resources/${stem}_${tag}${suffix} PARENT_SCOPE)
 endfunction()
 
@@ -83,3 +84,27 @@ else()
     COMMENT "Writing the resource files into resources/")
 endif()
 
+
+# Test programs that start up with a broken resource set, one per script
+# in tests/broken/. Defined once the test setup (GoogleTest, enable_testing)
+# is in place at the end of the top-level directory.
+function(om_add_broken_set_tests)
+  foreach(set nofont baddummy)
+    set(exe ombrix_tests_${set})
+    add_executable(${exe} ${CMAKE_SOURCE_DIR}/tests/broken/startup_failure_test.cpp)
+    target_link_libraries(${exe} PRIVATE ombrix_core ${OM_GTEST_LIBS})
+    string(TOUPPER ${set} upper)
+    target_compile_definitions(${exe} PRIVATE OM_BROKEN_${upper})
+    om_add_resources(${exe} ${CMAKE_SOURCE_DIR}/tests/broken/${set}.rc)
+    add_test(NAME broken_set_${set} COMMAND ${exe})
+  endforeach()
+  if(NOT WIN32)
+    add_test(NAME om_resources_match
+      COMMAND ${CMAKE_COMMAND} -DGENERATOR=$<TARGET_FILE:om_make_resources>
+              -DFONT=${CMAKE_SOURCE_DIR}/tools/font8x8.txt
+              -DRESOURCES=${CMAKE_SOURCE_DIR}/resources
+              -DSCRATCH=${CMAKE_BINARY_DIR}/resources/generated
+              -P ${CMAKE_SOURCE_DIR}/cmake/check_resources.cmake)
+  endif()
+endfunction()
+cmake_language(DEFER CALL om_add_broken_set_tests)

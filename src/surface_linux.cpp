@@ -59,12 +59,31 @@ static u8* read_all(OM_Stream* stream, reg* length) {
   return all;
 }
 
+static u32 le(const u8* p, int bytes) {
+  u32 v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+  return v;
+}
+
+// stb_image fills pixels missing from a cut-off bitmap with zeros; Windows'
+// decoder fails on such a file, and so do we. Only uncompressed layouts
+// have a size to check.
+static bool bitmap_cut_short(const u8* b, reg length) {
+  if (length < 30 || b[0] != 'B' || b[1] != 'M') return false;
+  u32 header = le(b + 14, 4), compression = length >= 34 ? le(b + 30, 4) : 0;
+  if (header < 40 || !(compression == 0 || compression == 3 || compression == 6)) return false;
+  long long w = i32(le(b + 18, 4)), h = i32(le(b + 22, 4)), bits = le(b + 28, 2);
+  if (h < 0) h = -h;
+  long long row = (w * bits + 31) / 32 * 4;
+  return le(b + 10, 4) + row * h > (long long)length;
+}
+
 OM_Surface* OM_LoadSurface(OM_Stream* stream) {
   if (!stream || !stream->vTable || !stream->vTable->Read) return nullptr;
   reg length = 0;
   u8* bytes = read_all(stream, &length);
   if (!bytes) return nullptr;  // empty input or out of memory
-  if (length > INT_MAX) {
+  if (length > INT_MAX || bitmap_cut_short(bytes, length)) {
     free(bytes);
     return nullptr;
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "draw.h"
@@ -102,6 +103,53 @@ TEST(LoadSurface, WhatIsNoImageGivesNull) {
   head.resize(30);
   MemoryStream cut(head);
   EXPECT_EQ(OM_LoadSurface(cut.get()), nullptr);
+}
+
+// Pixels cut short: the platform decoders fail on them, and so must every
+// build.
+TEST(LoadSurface, ABitmapCutShortGivesNull) {
+  for (const char* path : {"res://TEX_WBRICKS", "res://TEX_FCONCRETE"}) {
+    std::vector<u8> file = ReadResource(path);
+    file.resize(file.size() - 300);
+    MemoryStream m(file);
+    EXPECT_EQ(OM_LoadSurface(m.get()), nullptr) << path;
+  }
+}
+
+void put32(std::vector<u8>& b, reg at, u32 v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = u8(v >> (8 * i));
+}
+
+// The same 32-bit picture stored top-down, and with the short 40-byte
+// header whose three masks follow it and which has no alpha mask.
+TEST(LoadSurface, OtherBitFieldLayouts) {
+  std::vector<u8> file = ReadResource("res://TEX_WBRICKS");
+  ASSERT_EQ(file.size(), 16522u);
+  std::vector<u8> top_down = file;
+  put32(top_down, 22, u32(-64));
+  for (int y = 0; y < 64; ++y) memcpy(&top_down[138 + 256 * y], &file[138 + 256 * (63 - y)], 256);
+
+  std::vector<u8> short_header(66 + 16384);
+  memcpy(&short_header[0], &file[0], 54);
+  put32(short_header, 2, u32(short_header.size()));
+  put32(short_header, 10, 66);
+  put32(short_header, 14, 40);
+  memcpy(&short_header[54], &file[54], 12);  // the red, green and blue masks
+  for (reg i = 0; i < 16384; i += 4) {
+    memcpy(&short_header[66 + i], &file[138 + i], 4);
+    short_header[66 + i] = 0x00;  // the alpha byte, now unused
+  }
+
+  for (const std::vector<u8>* variant : {&top_down, &short_header}) {
+    MemoryStream m(*variant);
+    OM_Surface* s = OM_LoadSurface(m.get());
+    ASSERT_NE(s, nullptr);
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) wrong += s->data[x + 64 * y] != ExpectedPixel(file, x, y);
+    EXPECT_EQ(wrong, 0);
+    OM_DestroySurface(s);
+  }
 }
 
 TEST(LoadSurface, AStreamThatDidNotOpenIsAFailedDecode) {
