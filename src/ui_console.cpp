@@ -35,7 +35,7 @@ int OM_Console_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   if (event->type != OM_EVENT_DRAW) return super->HandleEvent(self, super->super, event);
   if (event->surface) {
     OM_FillRect(event->surface, 0, 0, self->w, self->h, 0xFF111111);
-    if (OM_font) OM_DrawText(event->surface, buffer, 0, 0, OM_font, 0xFFFFFFFF);
+    OM_DrawText(event->surface, buffer, 0, 0, OM_font, 0xFFFFFFFF);
   }
   super->HandleEvent(self, super->super, event);
   return 0;

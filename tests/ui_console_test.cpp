@@ -6,6 +6,10 @@
 #include <string>
 
 #include "collection.h"
+#include "draw.h"
+#include "ombrix.h"
+#include "stream.h"
+#include "surface.h"
 
 namespace {
 
@@ -68,6 +72,72 @@ TEST_F(Console, PassesEverythingButDrawToTheBase) {
   e.type = OM_EVENT_DRAW;  // without a surface: nothing to draw into
   EXPECT_EQ(c->HandleEvent(c, c->super, &e), 0);
   OM_DestroyWidget(c);
+}
+
+// Draws a console 640 x 80 at the top of a 640 x 100 parent, through the
+// parent's routing as the editor does.
+class ConsoleDrawing : public Console {
+ protected:
+  void SetUp() override {
+    Console::SetUp();
+    saved_font = OM_font;
+    OM_Stream* s = OM_OpenStream("res://FNT_IBM", OM_STREAM_READ);
+    ASSERT_NE(s, nullptr);
+    font = OM_LoadFont(s);
+    OM_ReleaseStream(s);
+    ASSERT_NE(font, nullptr);
+    OM_font = font;
+    fb = OM_CreateSurface(640, 100);
+    memset(fb->data, 0, fb->size);
+    parent = OM_CreateWidget(&OM_Widget_Prototype);
+    OM_Widget proto = OM_Console_Prototype;
+    proto.w = 640;
+    proto.h = 80;
+    console = OM_CreateWidget(&proto);
+    OM_Collection_Push(parent->childs, &console);
+  }
+  void TearDown() override {
+    OM_DestroyWidget(console);
+    OM_DestroyWidget(parent);
+    OM_DestroySurface(fb);
+    OM_font = saved_font;
+    OM_DestroyFont(font);
+    Console::TearDown();
+  }
+  void draw() {
+    OM_Event e{};
+    e.type = OM_EVENT_DRAW;
+    e.surface = fb;
+    parent->HandleEvent(parent, parent->super, &e);
+  }
+  // Pixels of the given colour in rows y0..y1 - 1.
+  int count(int y0, int y1, u32 color) {
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+      for (int x = 0; x < 640; x++) n += fb->data[x + 640 * y] == color;
+    return n;
+  }
+  OM_Font* saved_font = nullptr;
+  OM_Font* font = nullptr;
+  OM_Surface* fb = nullptr;
+  OM_Widget* parent = nullptr;
+  OM_Widget* console = nullptr;
+};
+
+TEST_F(ConsoleDrawing, ShowsTheTextWhiteOnItsDarkPanel) {
+  OM_Print("world loaded\n");
+  draw();
+  EXPECT_GT(count(0, 8, 0xFFFFFFFF), 0);
+  EXPECT_EQ(count(8, 16, 0xFFFFFFFF), 0);  // the empty line after it
+  EXPECT_EQ(count(8, 80, 0xFF111111), 640 * 72);
+  EXPECT_EQ(count(80, 100, 0), 640 * 20);  // nothing below the console
+}
+
+TEST_F(ConsoleDrawing, ElevenLinesShowTheFirstTen) {
+  for (int i = 0; i < 11; i++) OM_Print("########");
+  draw();
+  for (int line = 0; line < 10; line++) EXPECT_GT(count(line * 8, line * 8 + 8, 0xFFFFFFFF), 0);
+  EXPECT_EQ(count(80, 100, 0xFFFFFFFF), 0);
 }
 
 }  // namespace
