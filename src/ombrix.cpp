@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "collection.h"
 #include "draw.h"
@@ -393,7 +396,8 @@ struct Texture {
   const u32* data;
   int step, w, h;
   f32 fw, fh;
-  bool pow2;  // both sizes are powers of two: rem becomes a mask
+  bool pow2;  // sizes and step are powers of two: rem is a mask, the row a shift
+  int shift;  // log2(step) when pow2
 };
 
 Texture texture_of(const OM_Surface* t) {
@@ -406,22 +410,16 @@ Texture texture_of(const OM_Surface* t) {
   r.h = t->h;
   r.fw = static_cast<f32>(t->w);
   r.fh = static_cast<f32>(t->h);
-  r.pow2 = (t->w & (t->w - 1)) == 0 && (t->h & (t->h - 1)) == 0;
+  r.pow2 = (t->w & (t->w - 1)) == 0 && (t->h & (t->h - 1)) == 0 && t->step > 0 &&
+           (t->step & (t->step - 1)) == 0;
+  while (r.pow2 && (1 << r.shift) < t->step) ++r.shift;
   return r;
 }
 
 // Truncation toward zero for the texture coordinates: a value that has no
 // int truncation (NaN, infinite, beyond 2^31) samples coordinate 0.
 inline int trunc_or_zero(f32 a) {
-  return static_cast<int>(a > -kIntLimit && a < kIntLimit ? a : 0.0f);
-}
-
-// floorf without a library call; the sign of a zero result may differ, which
-// no caller can see after truncation.
-inline f32 floor_f32(f32 a) {
-  if (!(fabsf(a) < 8388608.0f)) return a;  // already integral, or not finite
-  f32 t = static_cast<f32>(static_cast<int>(a));
-  return t > a ? t - 1.0f : t;
+  return static_cast<int>(fabsf(a) < kIntLimit ? a : 0.0f);
 }
 
 bool edge_usable(const View& v, const OM_WorldEdge* e) {
@@ -517,48 +515,100 @@ void fill_flat_rows(const View& v, const f32* yd, f32 numerator, int from, int t
   }
 }
 
-// Rows ya .. yb of one column of floor or ceiling (band-relative indices).
-void draw_flat_run(const View& v, u32* column, int ya, int yb, int r0, const FlatRows& rows, f32 xc,
-                   const Texture& tex, int* idx) {
-  if (ya >= yb) return;
-  int step = v.step;
-  if (!tex.data) {
-    for (int y = ya; y < yb; ++y) column[step * y] = kUnknownWallColor;
-    return;
-  }
-  const f32* zd = rows.zd + (ya - r0);
-  const f32* zds = rows.zds + (ya - r0);
-  const f32* zdcx = rows.zdcx + (ya - r0);
-  int n = yb - ya;
-  f32 camy = v.camy, c = v.c, s = v.s, fw = tex.fw, fh = tex.fh;
-  if (tex.pow2) {
-    int wm = tex.w - 1, hm = tex.h - 1, ts = tex.step;
-    for (int i = 0; i < n; ++i) {
-      f32 xd = xc * zd[i];
-      f32 wy = camy + xd * c + zds[i];
-      f32 wx = zdcx[i] - xd * s;
-      int u = trunc_or_zero(fabsf(fw * wy)) & wm;
-      int t = trunc_or_zero(fabsf(fh * wx)) & hm;
-      idx[i] = u + t * ts;
-    }
-  } else {
-    for (int i = 0; i < n; ++i) {
-      f32 xd = xc * zd[i];
-      f32 wy = camy + xd * c + zds[i];
-      f32 wx = zdcx[i] - xd * s;
-      int u = trunc_or_zero(fabsf(fw * wy)) % tex.w;
-      int t = trunc_or_zero(fabsf(fh * wx)) % tex.h;
-      idx[i] = u + t * tex.step;
-    }
-  }
-  u32* out = column + step * ya;
-  for (int i = 0; i < n; ++i) out[step * i] = tex.data[idx[i]];
+const int kChunk = 16;  // columns drawn together, one cache line of target row
+
+// The per-row constants of one band of rows and the staging area in which a
+// chunk of columns is drawn before it goes to the target row by row: row i of
+// the band holds the chunk's columns side by side at stage[i * kChunk].
+struct Band {
+  int r0, r1;
+  f32 yd[kBandRows];
+  FlatRows floorRows;
+  CeilingCache ceilings[2];
+  int lastCeiling;
+  u32 stage[kBandRows * kChunk];
+};
+
+#if defined(__SSE2__)
+// Four rows at a time for textures whose sizes and step are powers of two.
+// The SSE2 conversion turns NaN and out-of-range values into 0x80000000,
+// which a power-of-two size minus one masks to 0: the coordinate that
+// trunc_or_zero gives, so no select is needed.
+inline void gather4(u32* out, const u32* texels, __m128i idx) {
+  out[0] = texels[_mm_cvtsi128_si32(idx)];
+  out[kChunk] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0x55))];
+  out[2 * kChunk] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xAA))];
+  out[3 * kChunk] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xFF))];
 }
 
-void draw_wall_run(const View& v, u32* column, int ya, int yb, const Hit& hit, f32 ceil,
-                   f32 wallHeight, int* idx) {
-  if (ya >= yb) return;
-  int step = v.step;
+int flat_run_sse2(const View& v, u32* out, int a, int b, const FlatRows& rows, f32 xc,
+                  const Texture& tex) {
+  const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m128 vxc = _mm_set1_ps(xc), vc = _mm_set1_ps(v.c), vs = _mm_set1_ps(v.s);
+  const __m128 vcamy = _mm_set1_ps(v.camy), vfw = _mm_set1_ps(tex.fw), vfh = _mm_set1_ps(tex.fh);
+  const __m128i wm = _mm_set1_epi32(tex.w - 1), hm = _mm_set1_epi32(tex.h - 1);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift);
+  int i = a;
+  for (; i + 4 <= b; i += 4) {
+    __m128 xd = _mm_mul_ps(vxc, _mm_loadu_ps(rows.zd + i));
+    __m128 wy = _mm_add_ps(_mm_add_ps(vcamy, _mm_mul_ps(xd, vc)), _mm_loadu_ps(rows.zds + i));
+    __m128 wx = _mm_sub_ps(_mm_loadu_ps(rows.zdcx + i), _mm_mul_ps(xd, vs));
+    __m128i u = _mm_and_si128(_mm_cvttps_epi32(_mm_and_ps(_mm_mul_ps(vfw, wy), absMask)), wm);
+    __m128i t = _mm_and_si128(_mm_cvttps_epi32(_mm_and_ps(_mm_mul_ps(vfh, wx), absMask)), hm);
+    gather4(out + i * kChunk, tex.data, _mm_add_epi32(u, _mm_sll_epi32(t, sh)));
+  }
+  return i;
+}
+
+int wall_run_sse2(u32* out, int a, int b, int base, f32 ceil, f32 wallHeight, int u,
+                  const Texture& tex) {
+  const __m128 vceil = _mm_set1_ps(ceil), vfh = _mm_set1_ps(tex.fh);
+  const __m128 vwh = _mm_set1_ps(wallHeight);
+  const __m128i hm = _mm_set1_epi32(tex.h - 1), vu = _mm_set1_epi32(u);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift), four = _mm_set1_epi32(4);
+  __m128i y = _mm_setr_epi32(base + a, base + a + 1, base + a + 2, base + a + 3);
+  int i = a;
+  for (; i + 4 <= b; i += 4) {
+    __m128 sum = _mm_add_ps(_mm_cvtepi32_ps(y), vceil);
+    __m128i row = _mm_cvttps_epi32(sum);  // exact: the caller keeps |sum| below 2^23
+    row = _mm_add_epi32(row, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(row), sum)));
+    __m128 q = _mm_div_ps(_mm_mul_ps(_mm_cvtepi32_ps(row), vfh), vwh);
+    __m128i t = _mm_cvttps_epi32(q);
+    __m128i sign = _mm_srai_epi32(t, 31);
+    t = _mm_sub_epi32(_mm_xor_si128(t, sign), sign);
+    gather4(out + i * kChunk, tex.data,
+            _mm_add_epi32(vu, _mm_sll_epi32(_mm_and_si128(t, hm), sh)));
+    y = _mm_add_epi32(y, four);
+  }
+  return i;
+}
+#endif
+
+// Band rows a .. b of one column of floor or ceiling, into out[i * kChunk].
+void flat_run(const View& v, u32* out, int a, int b, const FlatRows& rows, f32 xc,
+              const Texture& tex) {
+  if (a >= b) return;
+  if (!tex.data) {
+    for (int i = a; i < b; ++i) out[i * kChunk] = kUnknownWallColor;
+    return;
+  }
+#if defined(__SSE2__)
+  if (tex.pow2) a = flat_run_sse2(v, out, a, b, rows, xc, tex);
+#endif
+  for (int i = a; i < b; ++i) {
+    f32 xd = xc * rows.zd[i];
+    f32 wy = v.camy + xd * v.c + rows.zds[i];
+    f32 wx = rows.zdcx[i] - xd * v.s;
+    int u = trunc_or_zero(fabsf(tex.fw * wy)) % tex.w;
+    int t = trunc_or_zero(fabsf(tex.fh * wx)) % tex.h;
+    out[i * kChunk] = tex.data[u + t * tex.step];
+  }
+}
+
+// Band rows a .. b of the wall span of one column, into out[i * kChunk].
+void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32 ceil,
+              f32 wallHeight) {
+  if (a >= b) return;
   u32 color = kUnknownWallColor;
   if (!hit.brokenLink) {
     if (hit.edge->type == OM_EDGE_COLOR) color = hit.edge->color;
@@ -567,7 +617,7 @@ void draw_wall_run(const View& v, u32* column, int ya, int yb, const Hit& hit, f
   Texture tex = {};
   if (!hit.brokenLink && hit.edge->type == OM_EDGE_TEXTURE) tex = texture_of(hit.edge->texture);
   if (!tex.data) {
-    for (int y = ya; y < yb; ++y) column[step * y] = color;
+    for (int i = a; i < b; ++i) out[i * kChunk] = color;
     return;
   }
   // Texture column: one copy spans the edge along its longer whole-unit axis.
@@ -580,25 +630,17 @@ void draw_wall_run(const View& v, u32* column, int ya, int yb, const Hit& hit, f
     u = trunc_or_zero(tex.fw * (hit.iy - p.y) / dy) % tex.w;
   }
   if (u < 0) u += tex.w;
-  int n = yb - ya;
-  int base = ya - v.h2;
-  f32 fh = tex.fh;
-  if (tex.pow2) {
-    int hm = tex.h - 1;
-    for (int i = 0; i < n; ++i) {
-      f32 row = floor_f32(static_cast<f32>(base + i) + ceil);
-      int t = trunc_or_zero(row * fh / wallHeight);
-      idx[i] = u + ((t < 0 ? -t : t) & hm) * tex.step;
-    }
-  } else {
-    for (int i = 0; i < n; ++i) {
-      f32 row = floor_f32(static_cast<f32>(base + i) + ceil);
-      int t = trunc_or_zero(row * fh / wallHeight) % tex.h;
-      idx[i] = u + (t < 0 ? -t : t) * tex.step;
-    }
+  int base = r0 - v.h2;
+#if defined(__SSE2__)
+  const int kSmall = 4194304;  // 2^22: every row sum stays below 2^23
+  bool small = fabsf(ceil) < static_cast<f32>(kSmall) && base + a > -kSmall && base + b < kSmall;
+  if (tex.pow2 && small) a = wall_run_sse2(out, a, b, base, ceil, wallHeight, u, tex);
+#endif
+  for (int i = a; i < b; ++i) {
+    f32 row = floorf(static_cast<f32>(base + i) + ceil);
+    int t = trunc_or_zero(row * tex.fh / wallHeight) % tex.h;
+    out[i * kChunk] = tex.data[u + (t < 0 ? -t : t) * tex.step];
   }
-  u32* out = column + step * ya;
-  for (int i = 0; i < n; ++i) out[step * i] = tex.data[idx[i]];
 }
 
 u32 float_bits(f32 f) {
@@ -607,57 +649,86 @@ u32 float_bits(f32 f) {
   return b;
 }
 
-void draw_band(const View& v, u32* pixels, int first, int columnStep, int r0, int r1) {
-  f32 yd[kBandRows];
-  FlatRows floorRows;
-  CeilingCache ceilings[2];
-  int idx[kBandRows];
+// The ceiling's per-row constants for this height, computed down to band
+// row `rows` at least; two heights are kept, the most recent ones.
+const FlatRows& ceiling_rows(const View& v, Band* band, f32 height, int rows) {
+  u32 bits = float_bits(height);
+  int k = -1;
+  for (int i = 0; i < 2; ++i) {
+    if (band->ceilings[i].filled >= 0 && band->ceilings[i].heightBits == bits) k = i;
+  }
+  if (k < 0) {
+    k = 1 - band->lastCeiling;
+    band->ceilings[k].heightBits = bits;
+    band->ceilings[k].filled = 0;
+  }
+  band->lastCeiling = k;
+  CeilingCache& cache = band->ceilings[k];
+  if (cache.filled < rows) {
+    fill_flat_rows(v, band->yd, v.camz - height, cache.filled, rows, &cache.rows);
+    cache.filled = rows;
+  }
+  return cache.rows;
+}
+
+// Casts the ray of column x and draws the band's rows of it into out. False
+// when the column keeps its pixels.
+bool draw_column(const View& v, Band* band, int x, u32* out) {
+  f32 rayAngle = static_cast<f32>(x - v.w2) * v.subsequentRayAngle;
+  Hit hit;
+  if (!cast_ray(v, rayAngle, &hit)) return false;
+  f32 z = hit.z * cosf(rayAngle);
+  const OM_WorldSector* sector = hit.sector;
+  f32 wallHeight = v.projectionDistance / z;
+  f32 ceil = wallHeight * (sector->ceilingHeight - v.camz);
+  f32 floor = wallHeight * (v.camz + sector->floorHeight);
   f32 fH = static_cast<f32>(v.H);
-  for (int y = r0; y < r1; ++y) yd[y - r0] = static_cast<f32>(y - v.h2) / fH;
-  fill_flat_rows(v, yd, v.camz, 0, r1 - r0, &floorRows);
-  int lastCeiling = 0;
-  for (int k = 0; k < 2; ++k) ceilings[k].filled = -1;
+  f32 top = static_cast<f32>(v.h2) - ceil, bottom = static_cast<f32>(v.h2) + floor;
+  int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(top, fH), 0.0f));
+  int y1 = static_cast<int>(OM_MaxF32(OM_MinF32(bottom, fH), 0.0f));
+  f32 xc = static_cast<f32>(x - v.w2) / fH;
+  int r0 = band->r0, r1 = band->r1;
 
-  for (int x = first; x < v.W && x <= 0xFFFF; x += columnStep) {
-    f32 rayAngle = static_cast<f32>(x - v.w2) * v.subsequentRayAngle;
-    Hit hit;
-    if (!cast_ray(v, rayAngle, &hit)) continue;
-    f32 z = hit.z * cosf(rayAngle);
-    const OM_WorldSector* sector = hit.sector;
-    f32 wallHeight = v.projectionDistance / z;
-    f32 ceil = wallHeight * (sector->ceilingHeight - v.camz);
-    f32 floor = wallHeight * (v.camz + sector->floorHeight);
-    f32 top = static_cast<f32>(v.h2) - ceil, bottom = static_cast<f32>(v.h2) + floor;
-    int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(top, fH), 0.0f));
-    int y1 = static_cast<int>(OM_MaxF32(OM_MinF32(bottom, fH), 0.0f));
-    f32 xc = static_cast<f32>(x - v.w2) / fH;
-    u32* column = pixels + x;
+  // Band-relative row ranges. The floor is drawn last and wins where it
+  // overlaps the ceiling, so the ceiling stops at the floor.
+  int ceilEnd = OM_MinI32(OM_MinI32(y0, y1), r1) - r0;
+  int wallBegin = OM_MaxI32(y0, r0) - r0, wallEnd = OM_MinI32(y1, r1) - r0;
+  int floorBegin = OM_MaxI32(y1, r0) - r0, floorEnd = r1 - r0;
+  if (ceilEnd > 0) {
+    const FlatRows& rows = ceiling_rows(v, band, sector->ceilingHeight, ceilEnd);
+    flat_run(v, out, 0, ceilEnd, rows, xc, texture_of(sector->ceilingTexture));
+  }
+  wall_run(v, out, wallBegin, wallEnd, r0, hit, ceil, wallHeight);
+  flat_run(v, out, floorBegin, floorEnd, band->floorRows, xc, texture_of(sector->floorTexture));
+  return true;
+}
 
-    // The floor is drawn last and wins where it overlaps the ceiling.
-    int ceilEnd = OM_MinI32(OM_MinI32(y0, y1), r1);
-    if (ceilEnd > r0) {
-      u32 bits = float_bits(sector->ceilingHeight);
-      int k = ceilings[0].filled >= 0 && ceilings[0].heightBits == bits   ? 0
-              : ceilings[1].filled >= 0 && ceilings[1].heightBits == bits ? 1
-                                                                          : -1;
-      if (k < 0) {
-        k = 1 - lastCeiling;
-        ceilings[k].heightBits = bits;
-        ceilings[k].filled = 0;
-      }
-      lastCeiling = k;
-      CeilingCache& cache = ceilings[k];
-      if (cache.filled < ceilEnd - r0) {
-        fill_flat_rows(v, yd, v.camz - sector->ceilingHeight, cache.filled, ceilEnd - r0,
-                       &cache.rows);
-        cache.filled = ceilEnd - r0;
-      }
-      draw_flat_run(v, column, r0, ceilEnd, r0, cache.rows, xc, texture_of(sector->ceilingTexture),
-                    idx);
+void draw_band(const View& v, u32* pixels, int first, int columnStep, Band* band) {
+  int r0 = band->r0, r1 = band->r1;
+  f32 fH = static_cast<f32>(v.H);
+  for (int y = r0; y < r1; ++y) band->yd[y - r0] = static_cast<f32>(y - v.h2) / fH;
+  fill_flat_rows(v, band->yd, v.camz, 0, r1 - r0, &band->floorRows);
+  band->lastCeiling = 0;
+  band->ceilings[0].filled = band->ceilings[1].filled = -1;
+
+  int end = OM_MinI32(v.W, 0x10000);  // columns are numbered in 16 bits
+  for (int x0 = first; x0 < end; x0 += kChunk * columnStep) {
+    int xs[kChunk];
+    int count = 0, tried = 0;
+    for (int x = x0; x < end && tried < kChunk; x += columnStep, ++tried) {
+      if (draw_column(v, band, x, band->stage + count)) xs[count++] = x;
     }
-    draw_wall_run(v, column, OM_MaxI32(y0, r0), OM_MinI32(y1, r1), hit, ceil, wallHeight, idx);
-    draw_flat_run(v, column, OM_MaxI32(y1, r0), r1, r0, floorRows, xc,
-                  texture_of(sector->floorTexture), idx);
+    if (count == 0) continue;
+    bool contiguous = columnStep == 1 && count == tried;  // xs[j] == x0 + j
+    for (int y = r0; y < r1; ++y) {
+      u32* row = pixels + v.step * y;
+      const u32* src = band->stage + (y - r0) * kChunk;
+      if (contiguous && count == kChunk) {
+        memcpy(row + x0, src, sizeof(u32) * kChunk);
+      } else {
+        for (int j = 0; j < count; ++j) row[xs[j]] = src[j];
+      }
+    }
   }
 }
 
@@ -700,7 +771,10 @@ void draw_game_viewport(OM_Surface* projection) {
 
   // Targets taller than one band cast their rays again for every band; the
   // results are the same each time.
+  Band band;
   for (int r0 = 0; r0 < v.H; r0 += kBandRows) {
-    draw_band(v, projection->data, first, columnStep, r0, OM_MinI32(r0 + kBandRows, v.H));
+    band.r0 = r0;
+    band.r1 = OM_MinI32(r0 + kBandRows, v.H);
+    draw_band(v, projection->data, first, columnStep, &band);
   }
 }
