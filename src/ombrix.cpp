@@ -2,7 +2,12 @@
 
 #include <cmath>
 #include <cstring>
-#if defined(__SSE2__)
+// AVX2 kernels are chosen at run time. Not on Windows: gcc there cannot align
+// the stack for spilled 32-byte vectors, which would fault.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+#define OM_RENDER_X86 1
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -361,6 +366,7 @@ int OM_Game_Handle(OM_Event* event) {
 // dividing when a texture's size is a power of two.
 
 int interlace = 1;
+int renderer_simd = -1;
 
 namespace {
 
@@ -382,6 +388,7 @@ struct View {
   f32 subsequentRayAngle;
   int W, H, step;
   int w2, h2;
+  int simd;  // renderer_simd, limited to what the processor has
 };
 
 struct Hit {
@@ -515,30 +522,30 @@ void fill_flat_rows(const View& v, const f32* yd, f32 numerator, int from, int t
   }
 }
 
-const int kChunk = 16;  // columns drawn together, one cache line of target row
+const int kChunk = 16;  // columns drawn together: one cache line of a target row
 
-// The per-row constants of one band of rows and the staging area in which a
-// chunk of columns is drawn before it goes to the target row by row: row i of
-// the band holds the chunk's columns side by side at stage[i * kChunk].
+// The per-row constants of one band of rows, and the staging area in which a
+// chunk of columns is drawn, column j at stage[j * kBandRows], before it goes
+// to the target row by row.
 struct Band {
   int r0, r1;
   f32 yd[kBandRows];
   FlatRows floorRows;
   CeilingCache ceilings[2];
   int lastCeiling;
-  u32 stage[kBandRows * kChunk];
+  u32 stage[kChunk * kBandRows];
 };
 
+// The vector kernels below compute the same f32 operations as the plain loops
+// for textures whose sizes and step are powers of two. Their conversions turn
+// NaN and out-of-range values into 0x80000000, which a power-of-two size minus
+// one masks to 0: the coordinate that trunc_or_zero gives, with no select.
 #if defined(__SSE2__)
-// Four rows at a time for textures whose sizes and step are powers of two.
-// The SSE2 conversion turns NaN and out-of-range values into 0x80000000,
-// which a power-of-two size minus one masks to 0: the coordinate that
-// trunc_or_zero gives, so no select is needed.
 inline void gather4(u32* out, const u32* texels, __m128i idx) {
   out[0] = texels[_mm_cvtsi128_si32(idx)];
-  out[kChunk] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0x55))];
-  out[2 * kChunk] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xAA))];
-  out[3 * kChunk] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xFF))];
+  out[1] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0x55))];
+  out[2] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xAA))];
+  out[3] = texels[_mm_cvtsi128_si32(_mm_shuffle_epi32(idx, 0xFF))];
 }
 
 int flat_run_sse2(const View& v, u32* out, int a, int b, const FlatRows& rows, f32 xc,
@@ -555,11 +562,12 @@ int flat_run_sse2(const View& v, u32* out, int a, int b, const FlatRows& rows, f
     __m128 wx = _mm_sub_ps(_mm_loadu_ps(rows.zdcx + i), _mm_mul_ps(xd, vs));
     __m128i u = _mm_and_si128(_mm_cvttps_epi32(_mm_and_ps(_mm_mul_ps(vfw, wy), absMask)), wm);
     __m128i t = _mm_and_si128(_mm_cvttps_epi32(_mm_and_ps(_mm_mul_ps(vfh, wx), absMask)), hm);
-    gather4(out + i * kChunk, tex.data, _mm_add_epi32(u, _mm_sll_epi32(t, sh)));
+    gather4(out + i, tex.data, _mm_add_epi32(u, _mm_sll_epi32(t, sh)));
   }
   return i;
 }
 
+// The caller keeps |row sum| below 2^23, where truncation and floor are exact.
 int wall_run_sse2(u32* out, int a, int b, int base, f32 ceil, f32 wallHeight, int u,
                   const Texture& tex) {
   const __m128 vceil = _mm_set1_ps(ceil), vfh = _mm_set1_ps(tex.fh);
@@ -570,42 +578,114 @@ int wall_run_sse2(u32* out, int a, int b, int base, f32 ceil, f32 wallHeight, in
   int i = a;
   for (; i + 4 <= b; i += 4) {
     __m128 sum = _mm_add_ps(_mm_cvtepi32_ps(y), vceil);
-    __m128i row = _mm_cvttps_epi32(sum);  // exact: the caller keeps |sum| below 2^23
+    __m128i row = _mm_cvttps_epi32(sum);
     row = _mm_add_epi32(row, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(row), sum)));
     __m128 q = _mm_div_ps(_mm_mul_ps(_mm_cvtepi32_ps(row), vfh), vwh);
     __m128i t = _mm_cvttps_epi32(q);
     __m128i sign = _mm_srai_epi32(t, 31);
     t = _mm_sub_epi32(_mm_xor_si128(t, sign), sign);
-    gather4(out + i * kChunk, tex.data,
-            _mm_add_epi32(vu, _mm_sll_epi32(_mm_and_si128(t, hm), sh)));
+    gather4(out + i, tex.data, _mm_add_epi32(vu, _mm_sll_epi32(_mm_and_si128(t, hm), sh)));
     y = _mm_add_epi32(y, four);
   }
   return i;
 }
 #endif
 
-// Band rows a .. b of one column of floor or ceiling, into out[i * kChunk].
+#if defined(OM_RENDER_X86)
+__attribute__((target("avx2"))) int flat_run_avx2(const View& v, u32* out, int a, int b,
+                                                   const FlatRows& rows, f32 xc,
+                                                   const Texture& tex) {
+  const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  const __m256 vxc = _mm256_set1_ps(xc), vc = _mm256_set1_ps(v.c), vs = _mm256_set1_ps(v.s);
+  const __m256 vcamy = _mm256_set1_ps(v.camy), vfw = _mm256_set1_ps(tex.fw);
+  const __m256 vfh = _mm256_set1_ps(tex.fh);
+  const __m256i wm = _mm256_set1_epi32(tex.w - 1), hm = _mm256_set1_epi32(tex.h - 1);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift);
+  const int* texels = reinterpret_cast<const int*>(tex.data);
+  int i = a;
+  for (; i + 8 <= b; i += 8) {
+    __m256 xd = _mm256_mul_ps(vxc, _mm256_loadu_ps(rows.zd + i));
+    __m256 wy =
+        _mm256_add_ps(_mm256_add_ps(vcamy, _mm256_mul_ps(xd, vc)), _mm256_loadu_ps(rows.zds + i));
+    __m256 wx = _mm256_sub_ps(_mm256_loadu_ps(rows.zdcx + i), _mm256_mul_ps(xd, vs));
+    __m256i u =
+        _mm256_and_si256(_mm256_cvttps_epi32(_mm256_and_ps(_mm256_mul_ps(vfw, wy), absMask)), wm);
+    __m256i t =
+        _mm256_and_si256(_mm256_cvttps_epi32(_mm256_and_ps(_mm256_mul_ps(vfh, wx), absMask)), hm);
+    __m256i idx = _mm256_add_epi32(u, _mm256_sll_epi32(t, sh));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                        _mm256_i32gather_epi32(texels, idx, 4));
+  }
+  return i;
+}
+
+__attribute__((target("avx2"))) int wall_run_avx2(u32* out, int a, int b, int base, f32 ceil,
+                                                   f32 wallHeight, int u, const Texture& tex) {
+  const __m256 vceil = _mm256_set1_ps(ceil), vfh = _mm256_set1_ps(tex.fh);
+  const __m256 vwh = _mm256_set1_ps(wallHeight);
+  const __m256i hm = _mm256_set1_epi32(tex.h - 1), vu = _mm256_set1_epi32(u);
+  const __m128i sh = _mm_cvtsi32_si128(tex.shift);
+  const __m256i eight = _mm256_set1_epi32(8);
+  const int* texels = reinterpret_cast<const int*>(tex.data);
+  __m256i y =
+      _mm256_add_epi32(_mm256_set1_epi32(base + a), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  int i = a;
+  for (; i + 8 <= b; i += 8) {
+    __m256 sum = _mm256_add_ps(_mm256_cvtepi32_ps(y), vceil);
+    __m256i row = _mm256_cvttps_epi32(sum);
+    __m256 above = _mm256_cmp_ps(_mm256_cvtepi32_ps(row), sum, _CMP_GT_OQ);
+    row = _mm256_add_epi32(row, _mm256_castps_si256(above));
+    __m256 q = _mm256_div_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(row), vfh), vwh);
+    __m256i t = _mm256_abs_epi32(_mm256_cvttps_epi32(q));
+    __m256i idx = _mm256_add_epi32(vu, _mm256_sll_epi32(_mm256_and_si256(t, hm), sh));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                        _mm256_i32gather_epi32(texels, idx, 4));
+    y = _mm256_add_epi32(y, eight);
+  }
+  return i;
+}
+
+int best_simd() {
+  static int best = -1;
+  if (best < 0) {
+    __builtin_cpu_init();
+    best = __builtin_cpu_supports("avx2") ? 2 : 1;
+  }
+  return best;
+}
+#elif defined(__SSE2__)
+int best_simd() { return 1; }
+#else
+int best_simd() { return 0; }
+#endif
+
+// Band rows a .. b of one column of floor or ceiling, into out[a .. b].
 void flat_run(const View& v, u32* out, int a, int b, const FlatRows& rows, f32 xc,
               const Texture& tex) {
   if (a >= b) return;
   if (!tex.data) {
-    for (int i = a; i < b; ++i) out[i * kChunk] = kUnknownWallColor;
+    for (int i = a; i < b; ++i) out[i] = kUnknownWallColor;
     return;
   }
-#if defined(__SSE2__)
-  if (tex.pow2) a = flat_run_sse2(v, out, a, b, rows, xc, tex);
+  if (tex.pow2) {
+#if defined(OM_RENDER_X86)
+    if (v.simd >= 2) a = flat_run_avx2(v, out, a, b, rows, xc, tex);
 #endif
+#if defined(__SSE2__)
+    if (v.simd >= 1) a = flat_run_sse2(v, out, a, b, rows, xc, tex);
+#endif
+  }
   for (int i = a; i < b; ++i) {
     f32 xd = xc * rows.zd[i];
     f32 wy = v.camy + xd * v.c + rows.zds[i];
     f32 wx = rows.zdcx[i] - xd * v.s;
     int u = trunc_or_zero(fabsf(tex.fw * wy)) % tex.w;
     int t = trunc_or_zero(fabsf(tex.fh * wx)) % tex.h;
-    out[i * kChunk] = tex.data[u + t * tex.step];
+    out[i] = tex.data[u + t * tex.step];
   }
 }
 
-// Band rows a .. b of the wall span of one column, into out[i * kChunk].
+// Band rows a .. b of the wall span of one column, into out[a .. b].
 void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32 ceil,
               f32 wallHeight) {
   if (a >= b) return;
@@ -617,7 +697,7 @@ void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32
   Texture tex = {};
   if (!hit.brokenLink && hit.edge->type == OM_EDGE_TEXTURE) tex = texture_of(hit.edge->texture);
   if (!tex.data) {
-    for (int i = a; i < b; ++i) out[i * kChunk] = color;
+    for (int i = a; i < b; ++i) out[i] = color;
     return;
   }
   // Texture column: one copy spans the edge along its longer whole-unit axis.
@@ -631,15 +711,58 @@ void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32
   }
   if (u < 0) u += tex.w;
   int base = r0 - v.h2;
-#if defined(__SSE2__)
   const int kSmall = 4194304;  // 2^22: every row sum stays below 2^23
-  bool small = fabsf(ceil) < static_cast<f32>(kSmall) && base + a > -kSmall && base + b < kSmall;
-  if (tex.pow2 && small) a = wall_run_sse2(out, a, b, base, ceil, wallHeight, u, tex);
+  if (tex.pow2 && fabsf(ceil) < static_cast<f32>(kSmall) && base + a > -kSmall &&
+      base + b < kSmall) {
+#if defined(OM_RENDER_X86)
+    if (v.simd >= 2) a = wall_run_avx2(out, a, b, base, ceil, wallHeight, u, tex);
 #endif
+#if defined(__SSE2__)
+    if (v.simd >= 1) a = wall_run_sse2(out, a, b, base, ceil, wallHeight, u, tex);
+#endif
+  }
   for (int i = a; i < b; ++i) {
     f32 row = floorf(static_cast<f32>(base + i) + ceil);
     int t = trunc_or_zero(row * tex.fh / wallHeight) % tex.h;
-    out[i * kChunk] = tex.data[u + (t < 0 ? -t : t) * tex.step];
+    out[i] = tex.data[u + (t < 0 ? -t : t) * tex.step];
+  }
+}
+
+// Rows r0 .. r1 of `count` staged columns into the target: column j goes to
+// target column xs[j].
+void copy_out(const View& v, u32* pixels, const Band& band, const int* xs, int count,
+              bool contiguous) {
+  int r0 = band.r0, r1 = band.r1, y = r0;
+#if defined(__SSE2__)
+  // A whole chunk of neighbouring columns: transpose 4 x 4 blocks.
+  if (v.simd >= 1 && contiguous && count == kChunk) {
+    for (; y + 4 <= r1; y += 4) {
+      u32* row = pixels + v.step * y + xs[0];
+      for (int j = 0; j < kChunk; j += 4) {
+        const u32* src = band.stage + j * kBandRows + (y - r0);
+        __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + kBandRows));
+        __m128i c2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * kBandRows));
+        __m128i c3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * kBandRows));
+        __m128i lo01 = _mm_unpacklo_epi32(c0, c1), lo23 = _mm_unpacklo_epi32(c2, c3);
+        __m128i hi01 = _mm_unpackhi_epi32(c0, c1), hi23 = _mm_unpackhi_epi32(c2, c3);
+        u32* out = row + j;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(lo01, lo23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + v.step), _mm_unpackhi_epi64(lo01, lo23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * v.step),
+                         _mm_unpacklo_epi64(hi01, hi23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * v.step),
+                         _mm_unpackhi_epi64(hi01, hi23));
+      }
+    }
+  }
+#else
+  (void)contiguous;
+#endif
+  for (; y < r1; ++y) {
+    u32* row = pixels + v.step * y;
+    const u32* src = band.stage + (y - r0);
+    for (int j = 0; j < count; ++j) row[xs[j]] = src[j * kBandRows];
   }
 }
 
@@ -716,19 +839,11 @@ void draw_band(const View& v, u32* pixels, int first, int columnStep, Band* band
     int xs[kChunk];
     int count = 0, tried = 0;
     for (int x = x0; x < end && tried < kChunk; x += columnStep, ++tried) {
-      if (draw_column(v, band, x, band->stage + count)) xs[count++] = x;
+      if (draw_column(v, band, x, band->stage + count * kBandRows)) xs[count++] = x;
     }
     if (count == 0) continue;
     bool contiguous = columnStep == 1 && count == tried;  // xs[j] == x0 + j
-    for (int y = r0; y < r1; ++y) {
-      u32* row = pixels + v.step * y;
-      const u32* src = band->stage + (y - r0) * kChunk;
-      if (contiguous && count == kChunk) {
-        memcpy(row + x0, src, sizeof(u32) * kChunk);
-      } else {
-        for (int j = 0; j < count; ++j) row[xs[j]] = src[j];
-      }
-    }
+    copy_out(v, pixels, *band, xs, count, contiguous);
   }
 }
 
@@ -768,6 +883,7 @@ void draw_game_viewport(OM_Surface* projection) {
   v.h2 = h2;
   v.projectionDistance = w2 / tanf(cam->fov / 2.0f);
   v.subsequentRayAngle = cam->fov / static_cast<f32>(v.W);
+  v.simd = renderer_simd < 0 ? best_simd() : OM_MinI32(renderer_simd, best_simd());
 
   // Targets taller than one band cast their rays again for every band; the
   // results are the same each time.
