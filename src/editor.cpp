@@ -1,4 +1,19 @@
+// The map editor: the root widget that lays out toolbar, map viewport and
+// console, the first-person preview, the small panel widgets, and the map
+// viewport itself (view transforms, top-down drawing, mouse editing).
 #include "editor.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "collection.h"
+#include "draw.h"
+#include "object_player.h"
+#include "ombrix.h"
+#include "surface.h"
+#include "ui_console.h"
+#include "world.h"
 
 int draw_portals = 1;
 int draw_edges = 1;
@@ -12,3 +27,742 @@ f32 editor_scale = 8.0f;
 int snap_grid_x = 10;
 int snap_grid_y = 10;
 OM_Vector editor_rotate_center;
+
+OM_Surface* preview;
+int preview_x;
+int preview_y;
+
+OM_Widget OM_Editor_Prototype = {
+    &OM_Widget_Prototype, RV_Editor_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget RV_Editor_Toolbar_Prototype = {
+    &OM_Widget_Prototype, RV_Editor_Toolbar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget RV_Button_Prototype = {
+    &OM_Widget_Prototype, RV_Button_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget RV_Editor_ToolbarButton_Prototype = {
+    &RV_Button_Prototype, RV_Editor_ToolbarButton_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget RV_Editor_Viewport_Prototype = {
+    &OM_Widget_Prototype, RV_Editor_Viewport_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget RV_Menu_Prototype = {
+    &OM_Widget_Prototype, RV_Menu_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget RV_Editor_Sidebar_Prototype = {
+    &OM_Widget_Prototype, RV_Editor_Sidebar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+
+enum {
+  TOOLBAR_HEIGHT = 16,
+  CONSOLE_HEIGHT = 80,
+  PREVIEW_WIDTH = 320,
+  PREVIEW_HEIGHT = 240,
+  PREVIEW_MARGIN = 12,
+};
+
+static int pass_to_base(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  return super->HandleEvent(self, super->super, event);
+}
+
+static void add_child(OM_Widget* parent, OM_Widget* child) {
+  OM_Collection_Push(parent->childs, &child);
+}
+
+// The widgets measure and draw text with the program font; without one (a
+// widget made before the font is loaded) they keep the 8 x 8 cell and draw
+// no text.
+static int font_w() { return OM_font ? OM_font->w : 8; }
+static int font_h() { return OM_font ? OM_font->h : 8; }
+static void draw_text(OM_Surface* surface, const char* text, int x, int y, u32 color) {
+  if (OM_font && text) OM_DrawText(surface, text, x, y, OM_font, color);
+}
+
+void RV_Editor_WorldChanged(RV_Editor_Data* data) {
+  if (!data) return;
+  data->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED | RV_EDITOR_LINE_DRAGGED);
+  data->world = world;
+  reg sectors = world && world->sectors ? world->sectors->length : 0;
+  if (data->selectedSector >= sectors) data->selectedSector = 0;
+}
+
+static void set_initial_state(RV_Editor_Data* data) {
+  memset(data, 0, sizeof *data);
+  f32 cx = OM_camera ? OM_camera->object.x : 0.0f;
+  f32 cy = OM_camera ? OM_camera->object.y : 0.0f;
+  data->camera.object.x = -cx - 8.0f;
+  data->camera.object.y = -cy;
+  data->camera.object.z = 24.0f;
+  data->camera.object.angle = 0.0f;
+  data->camera.fov = 0.0f;
+  data->camera.view_distance = 2.0f;
+  data->flag = 0;
+  data->selectedSector = 0;
+  data->world = world;
+}
+
+static int editor_init(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  int result = pass_to_base(self, super, event);
+  // Without a child list the root could neither route nor draw: creation
+  // fails instead.
+  if (result != 0) return result;
+
+  RV_Editor_Data* data = (RV_Editor_Data*)malloc(sizeof(RV_Editor_Data));
+  if (!data) return 1;
+  set_initial_state(data);
+  self->data = data;
+
+  // The layout stays the same when the toolbar cannot be made: the viewport
+  // and the preview are placed below the strip it would have covered.
+  int toolbar_y = 0;
+  int toolbar_h = TOOLBAR_HEIGHT;
+  OM_Widget* toolbar = OM_CreateWidget(&RV_Editor_Toolbar_Prototype);
+  if (toolbar) {
+    toolbar->w = self->w;
+    toolbar->h = TOOLBAR_HEIGHT;
+    toolbar_y = toolbar->y;
+    toolbar_h = toolbar->h;
+    add_child(self, toolbar);
+    OM_Widget button = RV_Editor_ToolbarButton_Prototype;
+    button.data = (void*)"SAVE";
+    OM_Widget* save = OM_CreateWidget(&button);
+    if (save) add_child(toolbar, save);
+  }
+
+  // One preview surface serves every editor root; a second root reuses it.
+  // It starts black: the interlaced renderer fills only half its columns
+  // per frame, and the other half must not show whatever memory held.
+  if (!preview) {
+    preview = OM_CreateSurface(PREVIEW_WIDTH, PREVIEW_HEIGHT);
+    if (preview) OM_FillRect(preview, 0, 0, preview->w, preview->h, 0xFF000000);
+  }
+  preview_x = self->w - PREVIEW_WIDTH - PREVIEW_MARGIN;
+  preview_y = toolbar_y + toolbar_h + PREVIEW_MARGIN;
+
+  OM_Widget* viewport = OM_CreateWidget(&RV_Editor_Viewport_Prototype);
+  if (viewport) {
+    viewport->x = 0;
+    viewport->y = toolbar_h;
+    viewport->w = self->w;
+    viewport->h = self->h - toolbar_h;
+    add_child(self, viewport);
+  }
+
+  OM_Widget* console = OM_CreateWidget(&OM_Console_Prototype);
+  if (console) {
+    console->x = 0;
+    console->w = self->w;
+    console->h = CONSOLE_HEIGHT;
+    console->y = self->h - CONSOLE_HEIGHT;
+    add_child(self, console);
+  }
+  return 0;
+}
+
+static void draw_preview(OM_Surface* surface) {
+  if (!preview) return;
+  // The renderer needs the whole game: without it the frame stays as it was.
+  if (world && player && OM_camera) draw_game_viewport(preview);
+  draw_text(preview, "IN-GAME PREVIEW", 8, 8, 0xFFFFFFFF);
+  OM_DrawSurface(surface, preview_x, preview_y, preview_x + preview->w, preview_y + preview->h,
+                 preview->data, preview->step);
+  draw_bevel_border(surface, preview_x, preview_y, preview->w, preview->h, 4);
+}
+
+// The root made the whole tree, so it releases it: grandchildren first.
+static void destroy_children(OM_Widget* widget) {
+  if (!widget->childs) return;
+  OM_Widget** kids = (OM_Widget**)widget->childs->data;
+  for (reg i = 0; i < widget->childs->length; ++i) {
+    if (!kids[i]) continue;
+    destroy_children(kids[i]);
+    OM_DestroyWidget(kids[i]);
+    kids[i] = nullptr;
+  }
+}
+
+int RV_Editor_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  switch (event->type) {
+    case OM_EVENT_INIT: return editor_init(self, super, event);
+    case OM_EVENT_DRAW: {
+      OM_Surface* surface = event->surface;
+      pass_to_base(self, super, event);
+      if (gameState == EDITOR_PREVIEW) draw_preview(surface);
+      return 0;
+    }
+    case OM_EVENT_QUIT:
+      destroy_children(self);
+      free(self->data);
+      self->data = nullptr;
+      return pass_to_base(self, super, event);
+    default: return pass_to_base(self, super, event);
+  }
+}
+
+void draw_bevel_border(OM_Surface* surface, int x1, int y1, int x2, int y2, int thickness) {
+  const u32 light = 0xFFEEEEEE;
+  const u32 dark = 0xFF888888;
+  for (int i = 0; i < thickness; ++i) {
+    int left = x1 - 1 - i;
+    int top = y1 - 1 - i;
+    int right = left + x2 + 2 * i;
+    int bottom = top + y2 + 2 * i;
+    OM_DrawLine(surface, left, top, right, top, light);
+    OM_DrawLine(surface, right, top, right, bottom, dark);
+    OM_DrawLine(surface, left, bottom, right, bottom, dark);
+    OM_DrawLine(surface, left, top, left, bottom, light);
+  }
+}
+
+int RV_Button_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  const char* label = (const char*)self->data;
+  switch (event->type) {
+    case OM_EVENT_INIT: {
+      // A button without a label is one empty cell wide.
+      int length = label ? (int)strlen(label) : 0;
+      self->w = font_w() * (length + 1);
+      self->h = font_h() * 2;
+      return pass_to_base(self, super, event);
+    }
+    case OM_EVENT_DRAW:
+      if (label) {
+        OM_FillRect(event->surface, 0, 0, self->w, self->h, 0xFFFF0066);
+        draw_text(event->surface, label, font_w() / 2, font_h() / 2, 0xFFFFFFFF);
+      }
+      pass_to_base(self, super, event);
+      return 0;
+    default: return pass_to_base(self, super, event);
+  }
+}
+
+int RV_Editor_ToolbarButton_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  if (event->type == OM_EVENT_DRAW) {
+    draw_text(event->surface, (const char*)self->data, font_w() / 2, font_h() / 2, 0xFFFFFFFF);
+    return 0;
+  }
+  return pass_to_base(self, super, event);
+}
+
+int RV_Editor_Toolbar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  if (event->type == OM_EVENT_DRAW) {
+    OM_FillRect(event->surface, 0, 0, self->w, self->h - 1, 0xFF111111);
+    OM_DrawLine(event->surface, 0, self->h - 1, self->w, self->h - 1, 0xFF222222);
+    pass_to_base(self, super, event);
+    return 0;
+  }
+  return pass_to_base(self, super, event);
+}
+
+int RV_Menu_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  if (event->type == OM_EVENT_DRAW) {
+    OM_FillRect(event->surface, 0, 0, self->w, self->h, 0xFF111111);
+    OM_DrawRect(event->surface, 0, 0, self->w - 1, self->h - 1, 0xFF222222);
+    pass_to_base(self, super, event);
+    return 0;
+  }
+  return pass_to_base(self, super, event);
+}
+
+int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  if (event->type == OM_EVENT_DRAW) {
+    OM_FillRect(event->surface, 0, 0, self->w - 1, self->h, 0xFF090909);
+    OM_DrawLine(event->surface, self->w - 1, 0, self->w - 1, self->h, 0xFF191919);
+    return 0;
+  }
+  return pass_to_base(self, super, event);
+}
+
+// ---------------------------------------------------------------------------
+// The editor's map viewport: the view transforms, the top-down drawing of the
+// world and the mouse editing (pan, zoom, pick, add, split, drag, place).
+
+namespace {
+
+const u32 kBackground = 0xFF000000;
+const u32 kWall = 0xFF666666;
+const u32 kPortal = 0xFF660000;
+const u32 kSelectedFill = 0xFF113311;
+const u32 kSelectedWall = 0xFFFFFFFF;
+const u32 kSelectedPortal = 0xFFFF0000;
+const u32 kHighlight = 0xFFFF0066;  // selected edge and vertex, dragged line
+const u32 kVertex = 0xFFFFFFFF;
+const u32 kCameraLine = 0xFF00FF66;
+
+const f32 kVertexPick = 0.75f;
+const f32 kEdgePick = 1.0f;
+const f32 kSnapStep = 0.5f;
+const f32 kZoomMin = 8.0f;
+const f32 kZoomMax = 64.0f;
+
+enum { KEY_SHIFT = 0x10, KEY_CTRL = 0x11 };
+
+RV_Editor_Data* editor_data() { return OM_editor ? (RV_Editor_Data*)OM_editor->data : nullptr; }
+
+reg vertex_count(OM_World* w) { return w && w->vertices ? w->vertices->length : 0; }
+reg sector_count(OM_World* w) { return w && w->sectors ? w->sectors->length : 0; }
+OM_WorldVertex* vertices(OM_World* w) { return (OM_WorldVertex*)w->vertices->data; }
+OM_WorldSector* sectors(OM_World* w) { return (OM_WorldSector*)w->sectors->data; }
+reg edge_count(OM_WorldSector* s) { return s->edges ? s->edges->length : 0; }
+OM_WorldEdge* edges(OM_WorldSector* s) { return (OM_WorldEdge*)s->edges->data; }
+
+// Truncation toward zero for screen positions; positions far off screen
+// (a vertex thousands of views away) are held to a range an int can take.
+int trunc_px(f32 v) {
+  if (!(v > -1.0e9f)) return v != v ? 0 : -1000000000;
+  if (v > 1.0e9f) return 1000000000;
+  return (int)v;
+}
+
+// The selection refers to one world: a replaced world drops it.
+void sync_world(RV_Editor_Data* data) {
+  if (data->world != world || data->selectedSector >= sector_count(world))
+    RV_Editor_WorldChanged(data);
+}
+
+OM_WorldSector* selected_sector(RV_Editor_Data* data, OM_World* w) {
+  if (data->selectedSector >= sector_count(w)) return nullptr;
+  return &sectors(w)[data->selectedSector];
+}
+
+int vertex_selected(RV_Editor_Data* data, OM_World* w) {
+  return (data->flag & RV_EDITOR_VERTEX_SELECTED) && data->selectedVertex < vertex_count(w);
+}
+
+// Maps a vertex to the viewport; false when the index names no vertex.
+bool map_vertex(OM_Widget* self, OM_Camera* camera, OM_World* w, reg index, f32* x, f32* y) {
+  if (index >= vertex_count(w)) return false;
+  *x = vertices(w)[index].x;
+  *y = vertices(w)[index].y;
+  RV_Editor_Viewport_ViewportToScreen(self, camera, x, y);
+  return true;
+}
+
+void draw_edge(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World* w,
+               OM_WorldEdge* edge, u32 color) {
+  f32 x0, y0, x1, y1;
+  if (!map_vertex(self, camera, w, edge->v1, &x0, &y0)) return;
+  if (!map_vertex(self, camera, w, edge->v2, &x1, &y1)) return;
+  OM_DrawLine(surface, trunc_px(x0), trunc_px(y0), trunc_px(x1), trunc_px(y1), color);
+}
+
+// Scratch space of the fill, grown only when a sector has more edges than any
+// filled before, so drawing a frame allocates nothing.
+struct FillScratch {
+  f32* cx;
+  f32* cy;
+  int* crossings;
+  u8* used;
+  reg capacity;
+};
+FillScratch scratch;
+
+bool reserve_scratch(reg n) {
+  if (n <= scratch.capacity) return true;
+  f32* cx = (f32*)realloc(scratch.cx, n * sizeof(f32));
+  if (cx) scratch.cx = cx;
+  f32* cy = (f32*)realloc(scratch.cy, n * sizeof(f32));
+  if (cy) scratch.cy = cy;
+  int* cr = (int*)realloc(scratch.crossings, n * sizeof(int));
+  if (cr) scratch.crossings = cr;
+  u8* used = (u8*)realloc(scratch.used, n);
+  if (used) scratch.used = used;
+  if (!cx || !cy || !cr || !used) return false;
+  scratch.capacity = n;
+  return true;
+}
+
+// Lists the outline's corners (each edge's v1) by following every edge's v2
+// to the edge that starts there, so that an edge appended by a split takes
+// its place in the outline. Where no edge continues the chain, the next
+// unused edge in stored order starts a new loop.
+reg collect_corners(OM_Widget* self, OM_Camera* camera, OM_World* w, OM_WorldSector* s) {
+  reg n = edge_count(s);
+  OM_WorldEdge* e = edges(s);
+  for (reg k = 0; k < n; ++k) scratch.used[k] = 0;
+  reg count = 0;
+  reg cur = 0;
+  while (count < n) {
+    scratch.used[cur] = 1;
+    f32 x, y;
+    if (!map_vertex(self, camera, w, e[cur].v1, &x, &y)) x = y = 0.0f;
+    scratch.cx[count] = x;
+    scratch.cy[count] = y;
+    ++count;
+    if (count == n) break;
+    reg next = n;
+    if (cur + 1 < n && !scratch.used[cur + 1] && e[cur + 1].v1 == e[cur].v2) next = cur + 1;
+    for (reg k = 0; next == n && k < n; ++k)
+      if (!scratch.used[k] && e[k].v1 == e[cur].v2) next = k;
+    for (reg k = 0; next == n && k < n; ++k)
+      if (!scratch.used[k]) next = k;
+    cur = next;
+  }
+  return count;
+}
+
+void fill_selected(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World* w,
+                   OM_WorldSector* s) {
+  reg n = edge_count(s);
+  if (n == 0 || !reserve_scratch(n)) return;
+  collect_corners(self, camera, w, s);
+  f32* cx = scratch.cx;
+  f32* cy = scratch.cy;
+  int* cr = scratch.crossings;
+
+  int left = 0, top = 0;
+  int right = 0, bottom = 0;
+  for (reg k = 0; k < n; ++k) {
+    right = OM_MaxI32(right, trunc_px(cx[k]));
+    bottom = OM_MaxI32(bottom, trunc_px(cy[k]));
+  }
+  right = OM_MinI32(OM_MaxI32(right, 0), surface->w);
+  bottom = OM_MinI32(OM_MaxI32(bottom, 0), surface->h);
+
+  for (int y = top; y < bottom; ++y) {
+    f32 fy = (f32)y;
+    int count = 0;
+    reg j = n - 1;
+    for (reg i = 0; i < n; ++i) {
+      if ((cy[i] < fy && fy <= cy[j]) || (cy[j] < fy && fy <= cy[i]))
+        cr[count++] = trunc_px(cx[i] + (fy - cy[i]) / (cy[j] - cy[i]) * (cx[j] - cx[i]));
+      j = i;
+    }
+    int k = 0;
+    while (k < count - 1) {
+      if (cr[k] > cr[k + 1]) {
+        int t = cr[k];
+        cr[k] = cr[k + 1];
+        cr[k + 1] = t;
+        if (k > 0) --k;
+      } else {
+        ++k;
+      }
+    }
+    u32* row = surface->data + (reg)surface->step * (reg)y;
+    for (int p = 0; p + 1 < count; p += 2) {
+      int start = cr[p], end = cr[p + 1];
+      if (start >= right) break;
+      if (end <= left) continue;
+      start = OM_MaxI32(start, left);
+      end = OM_MinI32(end, right);
+      for (int x = start; x < end; ++x) row[x] = kSelectedFill;
+    }
+  }
+}
+
+// Decimal digits of the vertex index behind the "V"; any index fits.
+char labelText[24] = "V";
+
+void write_label(reg index) {
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = (char)('0' + index % 10);
+    index /= 10;
+  } while (index > 0);
+  int k = 1;
+  while (n > 0) labelText[k++] = digits[--n];
+  labelText[k] = '\0';
+}
+
+// Appends a vertex; false (nothing changed) when edges could no longer name
+// it or the collection cannot grow.
+bool append_vertex(OM_World* w, f32 x, f32 y, reg* index) {
+  reg count = vertex_count(w);
+  if (count >= RV_EDITOR_MAX_VERTICES) {
+    OM_Print("The map holds at most 65536 vertices: nothing was added");
+    return false;
+  }
+  OM_WorldVertex v = {x, y};
+  OM_Collection_Push(w->vertices, &v);
+  if (w->vertices->length != count + 1) return false;
+  *index = count;
+  return true;
+}
+
+// Splits edge `k` (A -> B) of sector `s` at (x, y): the edge becomes N -> B
+// and A -> N is appended with the same type and payload, so no portal index
+// into the list moves.
+bool split_edge(OM_World* w, OM_WorldSector* s, reg k, f32 x, f32 y, reg* index) {
+  if (!s->edges || k >= edge_count(s)) return false;
+  reg n;
+  if (!append_vertex(w, x, y, &n)) return false;
+  OM_WorldEdge added = edges(s)[k];  // keeps A as v1, and the type and payload
+  added.v2 = (u16)n;
+  reg before = edge_count(s);
+  OM_Collection_Push(s->edges, &added);
+  if (edge_count(s) != before + 1) {
+    w->vertices->length -= 1;
+    return false;
+  }
+  edges(s)[k].v1 = (u16)n;
+  *index = n;
+  return true;
+}
+
+void button_down(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
+  f32 mx = (f32)m->x, my = (f32)m->y;
+  RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &mx, &my);
+  if (!(m->buttons & OM_LMB)) return;
+
+  if (keyboard.keys[KEY_CTRL]) {
+    GameObject* o = OM_camera ? OM_camera->attached_to : nullptr;
+    if (o) {
+      o->x = mx;
+      o->y = my;
+      o->z = 0.0f;
+      // Movement and the first-person view start from the sector the player
+      // now stands in, not the one it was taken from.
+      if (player && o == &player->object)
+        player->sector = world ? get_sector_at(world, mx, my) : nullptr;
+    }
+    return;
+  }
+
+  data->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED);
+  OM_World* w = world;
+
+  reg nv = vertex_count(w);
+  for (reg i = 0; i < nv; ++i) {
+    OM_WorldVertex* v = &vertices(w)[i];
+    if (v->x - kVertexPick < mx && mx <= v->x + kVertexPick && v->y - kVertexPick < my &&
+        my <= v->y + kVertexPick) {
+      data->selectedVertex = i;
+      data->x = m->x;
+      data->y = m->y;
+      data->flag |= RV_EDITOR_VERTEX_SELECTED;
+      break;
+    }
+  }
+
+  f32 ix = 0.0f, iy = 0.0f;
+  OM_WorldSector* s = selected_sector(data, w);
+  if (!(data->flag & RV_EDITOR_VERTEX_SELECTED) && s) {
+    reg ne = edge_count(s);
+    for (reg j = 0; j < ne; ++j) {
+      OM_WorldEdge* e = &edges(s)[j];
+      if (e->v1 >= nv || e->v2 >= nv) continue;
+      OM_WorldVertex p = vertices(w)[e->v1];
+      OM_WorldVertex q = vertices(w)[e->v2];
+      f32 fx, fy;
+      if (OM_DistanceFromPointToLine(mx, my, p.x, p.y, q.x, q.y, &fx, &fy) == 1.0f &&
+          OM_LineLength(mx, my, fx, fy) < kEdgePick) {
+        data->selectedEdge = j;
+        data->flag |= RV_EDITOR_EDGE_SELECTED;
+        ix = fx;
+        iy = fy;
+        break;
+      }
+    }
+  }
+
+  if (m->buttons != OM_LMB || OM_mouse.clicks <= 1 || !w || !w->vertices) return;
+  reg index;
+  if (data->flag & RV_EDITOR_EDGE_SELECTED) {
+    if (split_edge(w, s, data->selectedEdge, ix, iy, &index)) {
+      data->selectedVertex = index;
+      data->flag &= ~RV_EDITOR_EDGE_SELECTED;
+      data->flag |= RV_EDITOR_VERTEX_SELECTED;
+    }
+  } else if (!(data->flag & RV_EDITOR_VERTEX_SELECTED)) {
+    if (append_vertex(w, mx, my, &index)) {
+      data->selectedVertex = index;
+      data->flag |= RV_EDITOR_VERTEX_SELECTED;
+    }
+  }
+}
+
+void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
+  f32 z = data->camera.object.z;
+  if (m->buttons & OM_RMB) {
+    data->camera.object.x += z * ((f32)m->dx / (f32)self->w);
+    data->camera.object.y += z * ((f32)m->dy / (f32)self->h);
+  }
+  if ((m->buttons & OM_LMB) && vertex_selected(data, world)) {
+    if (m->clicks <= 1) {
+      data->flag |= RV_EDITOR_LINE_DRAGGED;
+      data->x = m->x;
+      data->y = m->y;
+    } else {
+      f32 x = (f32)m->x, y = (f32)m->y;
+      RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &x, &y);
+      OM_WorldVertex* v = &vertices(world)[data->selectedVertex];
+      v->x = x;
+      v->y = y;
+      if (!keyboard.keys[KEY_SHIFT]) OM_SnapToGrid(&v->x, &v->y, kSnapStep, kSnapStep);
+    }
+  }
+}
+
+void wheel(RV_Editor_Data* data, OM_Mouse* m) {
+  f32 d = m->wheel > 0 ? 1.0f : -1.0f;
+  data->camera.object.z = OM_MaxF32(OM_MinF32(data->camera.object.z - d, kZoomMax), kZoomMin);
+}
+
+void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
+  OM_FillRect(surface, 0, 0, surface->w, surface->h, kBackground);
+  OM_Editor_Viewport_DrawGrid(self, surface, &data->camera);
+  OM_Editor_Viewport_DrawSectors(self, surface, &data->camera, world);
+  if (drawVertices) OM_Editor_Viewport_DrawVertices(self, surface, &data->camera, world);
+  if (drawCamera && OM_camera)
+    OM_Editor_Viewport_DrawCamera(self, surface, &data->camera, OM_camera);
+  f32 x, y;
+  if ((data->flag & RV_EDITOR_LINE_DRAGGED) &&
+      map_vertex(self, &data->camera, world, data->selectedVertex, &x, &y))
+    OM_DrawLine(surface, trunc_px(x), trunc_px(y), data->x, data->y, kHighlight);
+}
+
+}  // namespace
+
+void RV_Editor_Viewport_ViewportToScreen(OM_Widget* self, OM_Camera* camera, f32* x, f32* y) {
+  f32 px = *x, py = *y;
+  if (relative_map_mode && OM_camera) {
+    f32 a = OM_camera->object.angle - 3.1415927f;
+    f32 s = sinf(a), c = cosf(a);
+    px = px - OM_camera->object.x;
+    py = py - OM_camera->object.y;
+    f32 tx = px * s - py * c;
+    f32 ty = px * c + py * s;
+    px = tx;
+    py = ty;
+  }
+  px = px + camera->object.x;
+  py = py + camera->object.y;
+  px = px / camera->object.z;
+  py = py / camera->object.z;
+  px = (px + 0.5f) * (f32)self->w;
+  py = (py + 0.5f) * (f32)self->h;
+  *x = px;
+  *y = py;
+}
+
+void RV_Editor_Viewport_ScreenToViewport(OM_Widget* self, OM_Camera* camera, f32* x, f32* y) {
+  f32 z = camera->object.z;
+  f32 px = z * (*x / (f32)self->w - 0.5f) - camera->object.x;
+  f32 py = z * (*y / (f32)self->h - 0.5f) - camera->object.y;
+  if (relative_map_mode && OM_camera) {
+    // The turn is a rotation: its transpose brings the point back.
+    f32 a = OM_camera->object.angle - 3.1415927f;
+    f32 s = sinf(a), c = cosf(a);
+    f32 tx = px * s + py * c;
+    f32 ty = py * s - px * c;
+    px = tx + OM_camera->object.x;
+    py = ty + OM_camera->object.y;
+  }
+  *x = px;
+  *y = py;
+}
+
+void OM_SnapToGrid(f32* x, f32* y, f32 sx, f32 sy) {
+  *x = roundf(*x / sx) * sx;
+  *y = roundf(*y / sy) * sy;
+}
+
+void OM_Editor_Viewport_DrawGrid(OM_Widget* self, OM_Surface* surface, OM_Camera* camera) {
+  (void)self;
+  f32 z = camera->object.z;
+  int n = trunc_px(z * 0.5f);
+  f32 offX = fmodf(camera->object.x, 1.0f);
+  f32 offY = fmodf(camera->object.y, 1.0f);
+  f32 w = (f32)surface->w, h = (f32)surface->h;
+  for (int j = -n; j < n; ++j) {
+    f32 py = h * (((f32)j + offY) / z + 0.5f);
+    if (!(py >= 0.0f && py < h)) continue;
+    u32* row = surface->data + (reg)surface->step * (reg)(int)py;
+    for (int i = -n; i < n; ++i) {
+      f32 px = w * (((f32)i + offX) / z + 0.5f);
+      if (px >= 0.0f && px < w) row[(int)px] = OM_Editor_Viewport_GridColor;
+    }
+  }
+}
+
+void OM_Editor_Viewport_DrawSectors(OM_Widget* self, OM_Surface* surface, OM_Camera* camera,
+                                    OM_World* w) {
+  RV_Editor_Data* data = editor_data();
+  if (!data || !w) return;
+  reg count = sector_count(w);
+  for (reg i = 0; i < count; ++i) {
+    if (i == data->selectedSector) continue;
+    OM_WorldSector* s = &sectors(w)[i];
+    // The selection follows the player from sector to sector.
+    if (player && player->sector == s) data->selectedSector = i;
+    reg ne = edge_count(s);
+    for (reg k = 0; k < ne; ++k) {
+      OM_WorldEdge* e = &edges(s)[k];
+      if (e->type == OM_EDGE_PORTAL) {
+        if (draw_portals) draw_edge(self, surface, camera, w, e, kPortal);
+      } else {
+        draw_edge(self, surface, camera, w, e, kWall);
+      }
+    }
+  }
+
+  OM_WorldSector* s = selected_sector(data, w);
+  if (!s) return;
+  fill_selected(self, surface, camera, w, s);
+  reg ne = edge_count(s);
+  for (reg k = 0; k < ne; ++k) {
+    OM_WorldEdge* e = &edges(s)[k];
+    if ((data->flag & RV_EDITOR_EDGE_SELECTED) && k == data->selectedEdge) {
+      draw_edge(self, surface, camera, w, e, kHighlight);
+    } else if (e->type == OM_EDGE_PORTAL) {
+      if (draw_portals) draw_edge(self, surface, camera, w, e, kSelectedPortal);
+    } else {
+      draw_edge(self, surface, camera, w, e, kSelectedWall);
+    }
+  }
+}
+
+void OM_Editor_Viewport_DrawVertices(OM_Widget* self, OM_Surface* surface, OM_Camera* camera,
+                                     OM_World* w) {
+  RV_Editor_Data* data = editor_data();
+  reg count = vertex_count(w);
+  f32 size = (f32)vertexSize;
+  for (reg i = 0; i < count; ++i) {
+    f32 x, y;
+    map_vertex(self, camera, w, i, &x, &y);
+    bool selected = data && (data->flag & RV_EDITOR_VERTEX_SELECTED) && i == data->selectedVertex;
+    u32 color = selected ? kHighlight : kVertex;
+    OM_FillRect(surface, trunc_px(x - size), trunc_px(y - size), trunc_px(x + size),
+                trunc_px(y + size), color);
+    if (drawVerticesLabel && OM_font) {
+      write_label(i);
+      x = x + (f32)OM_font->w / 2.0f;
+      y = y + (f32)OM_font->h / 2.0f;
+      OM_DrawText(surface, labelText, trunc_px(x), trunc_px(y), OM_font, color);
+    }
+  }
+}
+
+void OM_Editor_Viewport_DrawCamera(OM_Widget* self, OM_Surface* surface, OM_Camera* relativeTo,
+                                   OM_Camera* camera) {
+  f32 x0 = camera->object.x, y0 = camera->object.y;
+  RV_Editor_Viewport_ViewportToScreen(self, relativeTo, &x0, &y0);
+  f32 length = 512.0f / relativeTo->object.z;
+  f32 x1, y1;
+  if (!relative_map_mode) {
+    x1 = x0 + length * cosf(camera->object.angle);
+    y1 = y0 + length * sinf(camera->object.angle);
+  } else {
+    x1 = x0;
+    y1 = y0 - length;
+  }
+  OM_DrawLine(surface, trunc_px(x0), trunc_px(y0), trunc_px(x1), trunc_px(y1), kCameraLine);
+}
+
+int RV_Editor_Viewport_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
+  RV_Editor_Data* data = editor_data();
+  if (!data) return super->HandleEvent(self, super->super, event);
+  switch (event->type) {
+    case OM_EVENT_DRAW:
+      sync_world(data);
+      draw(self, data, event->surface);
+      super->HandleEvent(self, super->super, event);
+      return 0;
+    case OM_EVENT_MOUSE_BUTTON_DOWN:
+      sync_world(data);
+      button_down(self, data, event->mouse);
+      return 0;
+    case OM_EVENT_MOUSE_MOVE:
+      sync_world(data);
+      mouse_move(self, data, event->mouse);
+      return 0;
+    case OM_EVENT_MOUSE_WHEEL: wheel(data, event->mouse); return 0;
+    case OM_EVENT_MOUSE_BUTTON_UP: data->flag &= ~RV_EDITOR_LINE_DRAGGED; return 0;
+    default: return super->HandleEvent(self, super->super, event);
+  }
+}

@@ -1,8 +1,15 @@
-// The map editor and its view settings.
+// The map editor: the root widget with its toolbar, viewport, console and
+// first-person preview, the small panel widgets, the top-down viewport that
+// draws and edits the world, and the view settings read across the program.
 #pragma once
 
 #include "math.h"
+#include "object_camera.h"
 #include "types.h"
+#include "ui_widget.h"
+
+struct OM_Surface;
+struct OM_World;
 
 extern int draw_portals;  // also makes the renderer see through portals
 extern int draw_edges;
@@ -16,3 +23,75 @@ extern f32 editor_scale;
 extern int snap_grid_x;
 extern int snap_grid_y;
 extern OM_Vector editor_rotate_center;
+
+// Bits of RV_Editor_Data.flag.
+enum {
+  RV_EDITOR_VERTEX_SELECTED = 0x2,
+  RV_EDITOR_EDGE_SELECTED = 0x4,
+  RV_EDITOR_LINE_DRAGGED = 0x8,
+};
+
+// Edge vertex indices are 16 bits wide: the editor never makes more vertices.
+enum { RV_EDITOR_MAX_VERTICES = 65536 };
+
+// The editor's shared state, reached as OM_editor->data.
+struct RV_Editor_Data {
+  // object.x, object.y: pan in map units; object.z: map units across the view.
+  OM_Camera camera;
+  int flag;
+  reg selectedVertex;  // valid while RV_EDITOR_VERTEX_SELECTED is set
+  reg selectedSector;  // follows the player's sector
+  reg selectedEdge;    // within selectedSector; valid while EDGE_SELECTED
+  int x, y;            // viewport pixel at the free end of the dragged line
+  // The world the selection refers to: when the global world is replaced the
+  // vertex and edge selection and the dragged line are dropped.
+  OM_World* world;
+};
+
+extern OM_Surface* preview;
+extern int preview_x;
+extern int preview_y;
+
+extern OM_Widget OM_Editor_Prototype;
+extern OM_Widget RV_Editor_Toolbar_Prototype;
+extern OM_Widget RV_Button_Prototype;
+extern OM_Widget RV_Editor_ToolbarButton_Prototype;
+extern OM_Widget RV_Editor_Viewport_Prototype;
+extern OM_Widget RV_Menu_Prototype;
+extern OM_Widget RV_Editor_Sidebar_Prototype;
+
+int RV_Editor_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
+int RV_Editor_Toolbar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
+int RV_Button_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
+int RV_Editor_ToolbarButton_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
+int RV_Menu_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
+int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
+
+// Raised frame of `thickness` rings around the x2 x y2 rectangle at (x1, y1):
+// light top and left, dark bottom and right.
+void draw_bevel_border(OM_Surface* surface, int x1, int y1, int x2, int y2, int thickness);
+
+// Drops the vertex and edge selection and the dragged line, and brings the
+// selected sector back into the current world's range. Called whenever the
+// global world is replaced; the viewport also notices a new world pointer.
+void RV_Editor_WorldChanged(RV_Editor_Data* data);
+
+// --- Viewport (editor_viewport.cpp) ---
+
+int RV_Editor_Viewport_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
+
+// Map point -> viewport pixel, in place, as floats.
+void RV_Editor_Viewport_ViewportToScreen(OM_Widget* self, OM_Camera* camera, f32* x, f32* y);
+// Viewport pixel -> map point, in place; in relative map mode it also undoes
+// the turn about the game camera, so it inverts ViewportToScreen fully.
+void RV_Editor_Viewport_ScreenToViewport(OM_Widget* self, OM_Camera* camera, f32* x, f32* y);
+// Rounds to the nearest multiple of sx and sy, halves away from zero.
+void OM_SnapToGrid(f32* x, f32* y, f32 sx, f32 sy);
+
+void OM_Editor_Viewport_DrawGrid(OM_Widget* self, OM_Surface* surface, OM_Camera* camera);
+void OM_Editor_Viewport_DrawSectors(OM_Widget* self, OM_Surface* surface, OM_Camera* camera,
+                                    OM_World* world);
+void OM_Editor_Viewport_DrawVertices(OM_Widget* self, OM_Surface* surface, OM_Camera* camera,
+                                     OM_World* world);
+void OM_Editor_Viewport_DrawCamera(OM_Widget* self, OM_Surface* surface, OM_Camera* relativeTo,
+                                   OM_Camera* camera);

@@ -206,6 +206,8 @@ void reload_world() {
     player->sector = get_sector_at(fresh, player->object.x, player->object.y);
   }
   if (old && old != fresh) release_world(old);
+  // The editor's selection named vertices and edges of the old world.
+  if (OM_editor) RV_Editor_WorldChanged((RV_Editor_Data*)OM_editor->data);
 }
 
 static void toggle(int* flag) { *flag = *flag == 0 ? 1 : 0; }
@@ -228,6 +230,18 @@ static void handle_shortcuts(int key) {
   if (keyboard.keys[KEY_CTRL] && keyboard.keys[KEY_O] == 1) reload_world();
 }
 
+// Start-up step 5: the editor root covers the frame buffer; its init builds
+// the toolbar, the map viewport and the console.
+// A start-up that runs again replaces the editor it made before.
+static int init_editor() {
+  OM_Widget root = OM_Editor_Prototype;
+  root.w = OM_frameBuffer ? OM_frameBuffer->w : OM_FRAME_WIDTH;
+  root.h = OM_frameBuffer ? OM_frameBuffer->h : OM_FRAME_HEIGHT;
+  OM_DestroyWidget(OM_editor);
+  OM_editor = OM_CreateWidget(&root);
+  return OM_editor ? 0 : 1;
+}
+
 int OM_Init() {
   world = load_world("WORLD_DEVEL");
   if (!world) return 1;
@@ -240,6 +254,8 @@ int OM_Init() {
     OM_ReleaseStream(stream);
   }
   if (!OM_font) return 1;
+
+  if (init_editor() != 0) return 1;
 
   // The renderer draws this wherever a texture is missing: without it there
   // is nothing safe to draw with.
@@ -275,8 +291,42 @@ void OM_Update() {
   update_camera();
 }
 
+// The editor states draw the whole screen through the editor root.
+static void render_editor() {
+  if (!OM_editor || !OM_frameBuffer) return;
+  OM_Event draw;
+  memset(&draw, 0, sizeof draw);
+  draw.type = OM_EVENT_DRAW;
+  draw.surface = OM_frameBuffer;
+  OM_editor->HandleEvent(OM_editor, OM_editor->super, &draw);
+}
+
 void OM_Render() {
+  if (gameState == EDITOR || gameState == EDITOR_PREVIEW) render_editor();
   if (gameState == GAMEPLAY) draw_game_viewport(OM_frameBuffer);
+  // A press is seen by the one frame drawn after it, not by every frame
+  // while the button is held.
+  mouse.LMB = 0;
+}
+
+// The polled cursor, in frame-buffer pixels, and a left-button press for
+// widgets that decide while they draw (the menu bar).
+static void feed_polled_mouse(OM_Event* event) {
+  static i32 held;
+  OM_Mouse* m = event->mouse;
+  if (!m) return;
+  switch (event->type) {
+    case OM_EVENT_MOUSE_MOVE:
+    case OM_EVENT_MOUSE_WHEEL:
+    case OM_EVENT_MOUSE_BUTTON_DOWN:
+    case OM_EVENT_MOUSE_BUTTON_UP: break;
+    default: return;
+  }
+  mouse.cursor.x = m->x;
+  mouse.cursor.y = m->y;
+  if (event->type == OM_EVENT_MOUSE_BUTTON_DOWN && (m->buttons & OM_LMB) && !(held & OM_LMB))
+    mouse.LMB = 1;
+  held = m->buttons;
 }
 
 int OM_Game_Handle(OM_Event* event) {
@@ -302,6 +352,7 @@ int OM_Game_Handle(OM_Event* event) {
       return 0;
     default:
       // Mouse and every other event go to the editor in every game state.
+      feed_polled_mouse(event);
       if (!OM_editor) return 0;
       return OM_editor->HandleEvent(OM_editor, OM_editor->super, event);
   }
