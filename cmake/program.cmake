@@ -44,20 +44,6 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/broken/nofont.rc)
   om_add_program(ombrix_nofont ${CMAKE_SOURCE_DIR}/tests/broken/nofont.rc)
 endif()
 
-# The end-to-end checks of the editor's screens (toolbar, console, preview,
-# editing in the map) need the editor: by default they run once its root
-# widget exists. -DOMBRIX_E2E_EDITOR=ON or OFF decides for good.
-set(OMBRIX_E2E_EDITOR AUTO CACHE STRING "End-to-end tests check the editor's screens (AUTO, ON, OFF)")
-set(OM_E2E_EDITOR 0)
-if(OMBRIX_E2E_EDITOR STREQUAL "AUTO")
-  file(STRINGS ${CMAKE_SOURCE_DIR}/src/editor.cpp om_editor_root REGEX "RV_Editor_HandleEvent")
-  if(om_editor_root)
-    set(OM_E2E_EDITOR 1)
-  endif()
-elseif(OMBRIX_E2E_EDITOR)
-  set(OM_E2E_EDITOR 1)
-endif()
-
 # The unit tests and the end-to-end tests are declared after this file is
 # read (cmake/tests.cmake); hook in once the whole directory is known.
 function(om_program_tests)
@@ -73,8 +59,7 @@ function(om_program_tests)
   add_test(NAME e2e_${mode}
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/run.sh ${mode} $<TARGET_FILE:ombrix>
                    ${CMAKE_BINARY_DIR}/e2e)
-  set_tests_properties(e2e_${mode} PROPERTIES TIMEOUT 600 LABELS e2e
-                       ENVIRONMENT OM_E2E_EDITOR=${OM_E2E_EDITOR})
+  set_tests_properties(e2e_${mode} PROPERTIES TIMEOUT 600 LABELS e2e)
   if(TARGET ombrix_nofont)
     add_test(NAME e2e_${mode}_nofont
              COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/broken.sh ${mode}

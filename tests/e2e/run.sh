@@ -5,9 +5,7 @@
 #
 #   run.sh linux|wine PROGRAM OUTDIR
 #
-# Pictures and logs stay in OUTDIR. OM_E2E_EDITOR=1 or 0 turns the checks of
-# the editor's screens (toolbar, console, preview, the double-click in the
-# map) on or off; by default they run once the editor exists.
+# Pictures and logs stay in OUTDIR.
 set -eu
 mode=$1
 program=$2
@@ -17,11 +15,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 . "$here/lib.sh"
-editor=${OM_E2E_EDITOR:-}
-if [ -z "$editor" ]; then  # as the build decides: once the editor's root exists
-  editor=0
-  grep -q RV_Editor_HandleEvent "$here/../../src/editor.cpp" 2>/dev/null && editor=1
-fi
 
 # For a sanitizer build: report our leaks, not those of the libraries below.
 export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
@@ -117,32 +110,30 @@ shot after-click
 expect_at_least "$(colours gameplay 640x480+0+0)" 16 "colours in the gameplay view"
 expect_at_least "$(changed gameplay walked)" 15000 "pixels changed by walking"
 
-if [ "$editor" = 1 ]; then
-  for s in preview editor back; do
-    # Toolbar: a dark strip with a lighter bottom row and "SAVE" in white.
-    expect_colour $s 300 5 111111 "toolbar in $s"
-    expect_colour $s 300 15 222222 "toolbar edge in $s"
-    expect_at_least "$(count $s 32x8+4+4 FFFFFF)" 20 "SAVE label pixels in $s"
-    # Console: dark panel across the bottom, "world loaded" in its first line.
-    expect_colour $s 600 470 111111 "console in $s"
-    expect_at_least "$(count $s 96x8+0+400 FFFFFF)" 40 "console text pixels in $s"
-    # The map between them is drawn: more than a background.
-    expect_at_least "$(colours $s 300x370+0+20)" 3 "colours in the map of $s"
-  done
-  # The preview: framed in light grey, a textured view inside.
-  for s in preview back; do
-    expect_colour $s 307 27 EEEEEE "preview frame in $s"
-    expect_colour $s 628 100 888888 "preview frame's dark side in $s"
-    expect_at_least "$(colours $s 300x200+318+50)" 12 "colours in the preview of $s"
-  done
-  # The editor alone shows no preview frame, gameplay no toolbar.
-  [ "$(pixel editor 307 27)" != EEEEEE ] || fail "the editor still shows the preview"
-  [ "$(pixel gameplay 300 5)" != 111111 ] || [ "$(pixel gameplay 300 15)" != 222222 ] ||
-    fail "gameplay still shows the toolbar"
-  # The double-click adds (or splits to) a selected vertex under the pointer.
-  expect_at_least "$(changed before-click after-click 40x40+80+264)" 10 \
-    "pixels changed around the double-click"
-fi
+for s in preview editor back; do
+  # Toolbar: a dark strip with a lighter bottom row and "SAVE" in white.
+  expect_colour $s 300 5 111111 "toolbar in $s"
+  expect_colour $s 300 15 222222 "toolbar edge in $s"
+  expect_at_least "$(count $s 32x8+4+4 FFFFFF)" 20 "SAVE label pixels in $s"
+  # Console: dark panel across the bottom, "world loaded" in its first line.
+  expect_colour $s 600 470 111111 "console in $s"
+  expect_at_least "$(count $s 96x8+0+400 FFFFFF)" 40 "console text pixels in $s"
+  # The map between them is drawn: more than a background.
+  expect_at_least "$(colours $s 300x370+0+20)" 3 "colours in the map of $s"
+done
+# The preview: framed in light grey, a textured view inside.
+for s in preview back; do
+  expect_colour $s 307 27 EEEEEE "preview frame in $s"
+  expect_colour $s 628 100 888888 "preview frame's dark side in $s"
+  expect_at_least "$(colours $s 300x200+318+50)" 12 "colours in the preview of $s"
+done
+# The editor alone shows no preview frame, gameplay no toolbar.
+[ "$(pixel editor 307 27)" != EEEEEE ] || fail "the editor still shows the preview"
+[ "$(pixel gameplay 300 5)" != 111111 ] || [ "$(pixel gameplay 300 15)" != 222222 ] ||
+  fail "gameplay still shows the toolbar"
+# The double-click adds (or splits to) a selected vertex under the pointer.
+expect_at_least "$(changed before-click after-click 40x40+80+264)" 10 \
+  "pixels changed around the double-click"
 
 note "closing the window"
 close_and_wait 0
