@@ -89,6 +89,9 @@ endif()
 # in tests/broken/. Defined once the test setup (GoogleTest, enable_testing)
 # is in place at the end of the top-level directory.
 function(om_add_broken_set_tests)
+  if(NOT TARGET ombrix_tests)
+    return()  # built without GoogleTest
+  endif()
   foreach(set nofont baddummy)
     set(exe ombrix_tests_${set})
     add_executable(${exe} ${CMAKE_SOURCE_DIR}/tests/broken/startup_failure_test.cpp)
