@@ -17,6 +17,7 @@
 #include "object_player.h"
 #include "ombrix.h"
 #include "render_reference.h"
+#include "scene_support.h"
 #include "stream.h"
 #include "surface.h"
 #include "world.h"

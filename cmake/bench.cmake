@@ -5,7 +5,8 @@ if(NOT WIN32)
   find_package(benchmark)
   if(benchmark_FOUND)
     add_executable(ombrix_bench ${CMAKE_SOURCE_DIR}/bench/render_bench.cpp
-                                ${CMAKE_SOURCE_DIR}/tests/render_reference.cpp)
+                                ${CMAKE_SOURCE_DIR}/tests/render_reference.cpp
+                                ${CMAKE_SOURCE_DIR}/tests/scene_support.cpp)
     target_compile_options(ombrix_bench PRIVATE "-iquote${CMAKE_SOURCE_DIR}/tests")
     target_link_libraries(ombrix_bench PRIVATE ombrix_core benchmark::benchmark)
     if(COMMAND om_add_resources)

@@ -4,8 +4,10 @@ file(GLOB OM_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp
 list(FILTER OM_TEST_SOURCES EXCLUDE REGEX "_(win32|linux)_test\\.cpp$")
 file(GLOB OM_TEST_PLATFORM_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/tests/*_${OM_PLATFORM}_test.cpp)
-# Plain reference implementations the tests compare fast paths against.
-file(GLOB OM_TEST_REFERENCE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_reference.cpp)
+# Plain reference implementations the tests compare fast paths against, and
+# shared set-up helpers.
+file(GLOB OM_TEST_REFERENCE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_reference.cpp
+     ${CMAKE_SOURCE_DIR}/tests/*_support.cpp)
 
 if(CMAKE_CROSSCOMPILING)
   # The Linux packages ship GoogleTest for the host only; build it from source.

@@ -10,25 +10,3 @@
 struct OM_Surface;
 
 void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int columnStep);
-
-// Scenes built by hand for the renderer's tests and benchmark.
-
-// A surface whose texel (u, v) reads 0xFF000000 | tag << 16 | (v & 255) << 8 |
-// (u & 255), so that a pixel tells which texture and texel it came from.
-OM_Surface* make_pattern_texture(int w, int h, u32 tag);
-
-OM_World* make_world(const f32 (*vertices)[2], int count);
-// Appends a sector; returns its index.
-int add_sector(OM_World* w, f32 floorHeight, f32 ceilingHeight, OM_Surface* floorTexture,
-               OM_Surface* ceilingTexture, const OM_WorldEdge* edges, int count);
-OM_WorldSector* world_sector(OM_World* w, int index);
-OM_WorldEdge* world_edge(OM_World* w, int sector, int edge);
-void free_world(OM_World* w);
-
-OM_WorldEdge textured_edge(u16 v1, u16 v2, OM_Surface* texture);
-OM_WorldEdge colour_edge(u16 v1, u16 v2, u32 color);
-OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge);
-
-// Gives every textured wall that has a texture, every floor and every
-// ceiling of the world one of the two given textures instead.
-void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat);
