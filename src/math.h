@@ -26,6 +26,7 @@ int OM_LineIntersect(f32 a0x, f32 a0y, f32 a1x, f32 a1y, f32 b0x, f32 b0y, f32 b
 f32 OM_LineLength(f32 x0, f32 y0, f32 x1, f32 y1);
 f32 sqr(f32 x);
 f32 dist2(f32 x0, f32 y0, f32 x1, f32 y1);
-// Returns 1.0 and writes the foot point of (px,py) on the segment when the
-// projection parameter is in [0, 1); otherwise 0.0 and NaN outputs.
+// Writes the foot point of (px,py) on the segment and returns 1.0; a point
+// projecting before the start gets the start point. One projecting on or
+// beyond the end, or a zero-length segment, gives 0.0 and NaN outputs.
 f32 OM_DistanceFromPointToLine(f32 px, f32 py, f32 x0, f32 y0, f32 x1, f32 y1, f32* ix, f32* iy);
