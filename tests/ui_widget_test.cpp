@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "collection.h"
@@ -9,27 +10,22 @@
 
 namespace {
 
-// What one widget saw of one event.
+// What one widget saw of one event: the window it was given to draw into,
+// or its copy of the mouse record.
 struct Seen {
   OM_Widget* widget;
-  OM_EventType type;
-  OM_Surface surface;  // copy of the sub-surface it was given (draw)
-  OM_Mouse mouse;      // copy of the mouse record it was given
-  OM_Mouse* mouse_ptr;
+  OM_Surface surface;
+  OM_Mouse mouse;
 };
-
 std::vector<Seen> g_seen;
 OM_Widget* g_root;
 
 // Records the event, then lets the base route it on to its own children.
 int recorder(OM_Widget* self, OM_Widget* super, OM_Event* e) {
-  Seen s{};
-  s.widget = self;
-  s.type = e->type;
+  Seen s = {self, {}, {}};
   if (e->type == OM_EVENT_DRAW && e->surface) s.surface = *e->surface;
   if (e->type >= OM_EVENT_MOUSE_MOVE && e->type <= OM_EVENT_MOUSE_BUTTON_UP && e->mouse) {
     s.mouse = *e->mouse;
-    s.mouse_ptr = e->mouse;
   }
   if (e->type != OM_EVENT_INIT && e->type != OM_EVENT_QUIT) g_seen.push_back(s);
   int r = super->HandleEvent(self, super->super, e);
@@ -38,228 +34,157 @@ int recorder(OM_Widget* self, OM_Widget* super, OM_Event* e) {
   return r;
 }
 
-OM_Widget g_recorder_proto = {&OM_Widget_Prototype, recorder, nullptr, nullptr, 0, 0, 0, 0};
-
-OM_Widget* make(int x, int y, int w, int h) {
-  OM_Widget proto = g_recorder_proto;
-  proto.x = x;
-  proto.y = y;
-  proto.w = w;
-  proto.h = h;
-  return OM_CreateWidget(&proto);
-}
-
-void add(OM_Widget* parent, OM_Widget* child) { OM_Collection_Push(parent->childs, &child); }
-
-int send(OM_Widget* w, OM_Event* e) { return w->HandleEvent(w, w->super, e); }
-
-int send_mouse(OM_Widget* w, OM_EventType type, OM_Mouse* m) {
-  OM_Event e{};
-  e.type = type;
-  e.mouse = m;
-  int r = send(w, &e);
-  EXPECT_EQ(e.mouse, m);  // put back before returning
-  return r;
-}
-
 const Seen* seen_by(OM_Widget* w) {
-  for (const Seen& s : g_seen)
+  for (const Seen& s : g_seen) {
     if (s.widget == w) return &s;
+  }
   return nullptr;
 }
 
 class Widgets : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g_seen.clear();
-    fb = OM_CreateSurface(640, 480);
-    root = make(0, 0, 640, 480);
-    g_root = root;
-    ASSERT_NE(fb, nullptr);
-    ASSERT_NE(root, nullptr);
-  }
   void TearDown() override {
     for (OM_Widget* w : owned) OM_DestroyWidget(w);
     OM_DestroyWidget(root);
     OM_DestroySurface(fb);
   }
+  static OM_Widget* make(int x, int y, int w, int h) {
+    OM_Widget proto = {&OM_Widget_Prototype, recorder, nullptr, nullptr, x, y, w, h};
+    return OM_CreateWidget(&proto);
+  }
   OM_Widget* child(OM_Widget* parent, int x, int y, int w, int h) {
-    OM_Widget* c = make(x, y, w, h);
-    EXPECT_NE(c, nullptr);
-    add(parent, c);
-    owned.push_back(c);
-    return c;
+    owned.push_back(make(x, y, w, h));
+    OM_Collection_Push(parent->childs, &owned.back());
+    return owned.back();
   }
-  void draw() {
+  // Sends to the root and expects the payload pointer put back.
+  int send(OM_EventType type, OM_Mouse* m = nullptr) {
     g_seen.clear();
-    OM_Event e{};
-    e.type = OM_EVENT_DRAW;
-    e.surface = fb;
-    EXPECT_EQ(send(root, &e), 0);
-    EXPECT_EQ(e.surface, fb);  // put back before returning
+    OM_Event e = {};
+    e.type = type;
+    bool draw = type == OM_EVENT_DRAW;
+    if (draw) {
+      e.surface = fb;
+    } else {
+      e.mouse = m;
+    }
+    int r = root->HandleEvent(root, root->super, &e);
+    EXPECT_TRUE(draw ? e.surface == fb : e.mouse == m);
+    return r;
   }
-  OM_Surface* fb = nullptr;
-  OM_Widget* root = nullptr;
+  OM_Surface* fb = OM_CreateSurface(640, 480);
+  OM_Widget* root = g_root = make(0, 0, 640, 480);
   std::vector<OM_Widget*> owned;
 };
 
-TEST_F(Widgets, CreationCopiesThePrototypeAndBuildsAnEmptyChildList) {
-  OM_Widget* w = make(3, 4, 5, 6);
-  ASSERT_NE(w, nullptr);
-  EXPECT_EQ(w->super, &OM_Widget_Prototype);
-  EXPECT_EQ(w->HandleEvent, recorder);
-  EXPECT_EQ(w->x, 3);
-  EXPECT_EQ(w->h, 6);
-  ASSERT_NE(w->childs, nullptr);
-  EXPECT_EQ(w->childs->length, 0u);
-  EXPECT_EQ(w->childs->elementSize, sizeof(OM_Widget*));
-  OM_DestroyWidget(w);
-  OM_DestroyWidget(nullptr);
+TEST_F(Widgets, CreationRunsInitAndYieldsNullWhenItFails) {
+  EXPECT_EQ(root->super, &OM_Widget_Prototype);
+  ASSERT_NE(root->childs, nullptr);
+  EXPECT_EQ(root->childs->length, 0u);
   EXPECT_EQ(OM_CreateWidget(nullptr), nullptr);
-}
-
-int failing_init(OM_Widget*, OM_Widget*, OM_Event* e) { return e->type == OM_EVENT_INIT ? 3 : 0; }
-
-TEST_F(Widgets, AFailingInitYieldsNull) {
-  OM_Widget proto = {&OM_Widget_Prototype, failing_init, nullptr, nullptr, 0, 0, 0, 0};
-  EXPECT_EQ(OM_CreateWidget(&proto), nullptr);
-  // Without a behaviour there is no init at all: no child list either.
-  OM_Widget inert = {};
+  OM_DestroyWidget(nullptr);
+  OM_Widget failing = {&OM_Widget_Prototype, nullptr, nullptr, nullptr, 0, 0, 0, 0};
+  failing.HandleEvent = [](OM_Widget*, OM_Widget*, OM_Event* e) {
+    return e->type == OM_EVENT_INIT ? 3 : 0;
+  };
+  EXPECT_EQ(OM_CreateWidget(&failing), nullptr);
+  OM_Widget inert = {};  // no behaviour: no init, no child list
   OM_Widget* w = OM_CreateWidget(&inert);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->childs, nullptr);
   OM_DestroyWidget(w);
 }
 
-TEST_F(Widgets, ChildAtTheCornerGetsAClippedWindowOfTheParent) {
-  OM_Widget* k = child(root, 600, 460, 100, 50);
-  draw();
-  const Seen* s = seen_by(k);
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->surface.w, 40);
-  EXPECT_EQ(s->surface.h, 20);
-  EXPECT_EQ(s->surface.data, fb->data + 600 + 640 * 460);
-  EXPECT_EQ(s->surface.step, 640);
-  EXPECT_EQ(s->surface.size, fb->size);
-  EXPECT_EQ(s->surface.bits, 4);
+// Each child draws into a window of the parent's pixels, clipped on all four
+// sides and never starting before the parent's first pixel.
+TEST_F(Widgets, ChildrenDrawIntoClippedWindows) {
+  const int cases[][7] = {
+      // x, y, w, h, then the window's offset (-1: not checked) and size
+      // (-1: empty).
+      {600, 460, 100, 50, 600 + 640 * 460, 40, 20},
+      {700, 0, 100, 50, -1, -60, 50},  // beyond the right edge: a negative width
+      {-10, -5, 30, 20, 0, 20, 15},
+      {-50, 10, 30, 20, -1, -1, -1},
+      {0, 900, 30, 20, -1, -1, -1},
+  };
+  for (const auto& c : cases) child(root, c[0], c[1], c[2], c[3]);
+  OM_Widget* grandchild = child(owned[0], 2, 3, 20, 20);
+  EXPECT_EQ(send(OM_EVENT_DRAW), 0);
+  for (size_t i = 0; i < 5; ++i) {
+    const int* c = cases[i];
+    const OM_Surface& s = seen_by(owned[i])->surface;
+    EXPECT_GE(s.data, fb->data) << i;
+    EXPECT_LE(s.data, fb->data + 640 * 480) << i;
+    EXPECT_EQ(s.step, 640);
+    if (c[4] >= 0) {
+      EXPECT_EQ(s.data, fb->data + c[4]) << i;
+    }
+    if (c[5] == -1) {
+      EXPECT_TRUE(s.w <= 0 || s.h <= 0) << i;
+    } else {
+      EXPECT_EQ(s.w, c[5]) << i;
+      EXPECT_EQ(s.h, c[6]) << i;
+    }
+  }
+  const OM_Surface& g = seen_by(grandchild)->surface;  // within the corner's window
+  EXPECT_EQ(g.data, fb->data + 602 + 640 * 463);
+  EXPECT_EQ(g.w, 20);
+  EXPECT_EQ(g.h, 17);
 }
 
-TEST_F(Widgets, ChildBeyondTheRightEdgeGetsANegativeWidth) {
-  OM_Widget* k = child(root, 700, 0, 100, 50);
-  draw();
-  ASSERT_NE(seen_by(k), nullptr);
-  EXPECT_EQ(seen_by(k)->surface.w, -60);
-}
-
-TEST_F(Widgets, ChildAtNegativeCoordinatesIsClippedOnTheLeftAndTop) {
-  OM_Widget* k = child(root, -10, -5, 30, 20);
-  OM_Widget* gone = child(root, -50, 10, 30, 20);
-  OM_Widget* below = child(root, 0, 900, 30, 20);
-  draw();
-  const Seen* s = seen_by(k);
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->surface.w, 20);
-  EXPECT_EQ(s->surface.h, 15);
-  EXPECT_EQ(s->surface.data, fb->data);  // never before the parent's first pixel
-  ASSERT_NE(seen_by(gone), nullptr);
-  EXPECT_LE(seen_by(gone)->surface.w, 0);
-  const OM_Surface& b = seen_by(below)->surface;
-  EXPECT_LE(b.h, 0);
-  EXPECT_GE(b.data, fb->data);
-  EXPECT_LE(b.data, fb->data + 640 * 480);
-}
-
-TEST_F(Widgets, GrandchildrenAreTranslatedThroughEachLevel) {
-  OM_Widget* k = child(root, 10, 10, 100, 100);
-  OM_Widget* g = child(k, 2, 3, 20, 20);
-  draw();
-  ASSERT_NE(seen_by(g), nullptr);
-  EXPECT_EQ(seen_by(g)->surface.data, fb->data + 12 + 640 * 13);
-  EXPECT_EQ(seen_by(g)->surface.w, 20);
-
-  g_seen.clear();
+TEST_F(Widgets, MouseGoesToChildrenUnderThePointTranslated) {
+  OM_Widget* a = child(root, 10, 10, 100, 100);
+  OM_Widget* g = child(a, 2, 3, 20, 20);
+  OM_Widget* b = child(root, 0, 0, 20, 30);  // overlaps a, added after it
+  OM_Widget* far = child(root, 300, 300, 10, 10);
   OM_Mouse m = {12, 13, 4, 5, 120, OM_LMB, 2};
-  send_mouse(root, OM_EVENT_MOUSE_BUTTON_DOWN, &m);
-  const Seen* s = seen_by(g);
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->mouse.x, 0);
-  EXPECT_EQ(s->mouse.y, 0);
-  EXPECT_EQ(s->mouse.dx, 4);
-  EXPECT_EQ(s->mouse.dy, 5);
-  EXPECT_EQ(s->mouse.wheel, 120);
-  EXPECT_EQ(s->mouse.buttons, OM_LMB);
-  EXPECT_EQ(s->mouse.clicks, 2);
-  // The children scribbled on their copies; the sender's record is intact.
+  send(OM_EVENT_MOUSE_BUTTON_DOWN, &m);
+  ASSERT_EQ(g_seen.size(), 4u);  // depth first, in added order
+  EXPECT_EQ(g_seen[1].widget, a);
+  EXPECT_EQ(g_seen[2].widget, g);
+  EXPECT_EQ(g_seen[3].widget, b);
+  EXPECT_EQ(seen_by(far), nullptr);
+  const OM_Mouse atG = {0, 0, 4, 5, 120, OM_LMB, 2};
+  EXPECT_EQ(memcmp(&g_seen[2].mouse, &atG, sizeof atG), 0);
+  EXPECT_EQ(g_seen[1].mouse.x, 2);
+  EXPECT_EQ(g_seen[1].mouse.y, 3);
+  EXPECT_EQ(g_seen[3].mouse.x, 12);  // the children scribbled on their copies only
   EXPECT_EQ(m.x, 12);
   EXPECT_EQ(m.y, 13);
+
+  for (OM_Mouse edge : {OM_Mouse{20, 12, 0, 0, 0, 0, 1}, OM_Mouse{12, 30, 0, 0, 0, 0, 1}}) {
+    send(OM_EVENT_MOUSE_BUTTON_UP, &edge);  // b's right and bottom edges are outside
+    EXPECT_EQ(seen_by(b), nullptr);
+    EXPECT_NE(seen_by(a), nullptr);
+  }
+  // The wheel and everything else go to every child, untranslated.
+  OM_Mouse wheel = {1, 2, 0, 0, -120, 0, 1};
+  send(OM_EVENT_MOUSE_WHEEL, &wheel);
+  ASSERT_EQ(g_seen.size(), 5u);
+  for (const Seen& s : g_seen) EXPECT_EQ(memcmp(&s.mouse, &wheel, sizeof wheel), 0);
+  EXPECT_EQ(send(OM_EVENT_TICK), 0);
+  EXPECT_EQ(g_seen.size(), 5u);
 }
 
-TEST_F(Widgets, MouseGoesOnlyToChildrenUnderThePointInAddedOrder) {
-  OM_Widget* a = child(root, 5, 5, 10, 20);
-  OM_Widget* b = child(root, 0, 0, 20, 30);  // overlaps a
-  OM_Widget* far = child(root, 300, 300, 10, 10);
-  OM_Mouse m = {10, 20, 0, 0, 0, 0, 1};
-  send_mouse(root, OM_EVENT_MOUSE_MOVE, &m);
-  ASSERT_EQ(g_seen.size(), 3u);  // the root, then a, then b
-  EXPECT_EQ(g_seen[1].widget, a);
-  EXPECT_EQ(g_seen[1].mouse.x, 5);
-  EXPECT_EQ(g_seen[1].mouse.y, 15);
-  EXPECT_EQ(g_seen[2].widget, b);
-  EXPECT_EQ(seen_by(far), nullptr);
-
-  // The right and bottom edges are outside.
-  g_seen.clear();
-  OM_Mouse edge = {15, 6, 0, 0, 0, 0, 1};
-  send_mouse(root, OM_EVENT_MOUSE_BUTTON_UP, &edge);
-  EXPECT_EQ(seen_by(a), nullptr);
-  EXPECT_NE(seen_by(b), nullptr);
-}
-
-TEST_F(Widgets, WheelAndOtherEventsReachEveryChildUntranslated) {
-  OM_Widget* a = child(root, 5, 5, 10, 10);
-  OM_Widget* b = child(root, 500, 400, 10, 10);
-  OM_Mouse m = {1, 2, 0, 0, -120, 0, 1};
-  OM_Event e{};
-  e.type = OM_EVENT_MOUSE_WHEEL;
-  e.mouse = &m;
-  send(root, &e);
-  EXPECT_EQ(e.mouse, &m);
-  ASSERT_EQ(g_seen.size(), 3u);
-  for (const Seen& s : g_seen) EXPECT_EQ(s.type, OM_EVENT_MOUSE_WHEEL);
-  EXPECT_NE(seen_by(a), nullptr);
-  EXPECT_NE(seen_by(b), nullptr);
-
-  g_seen.clear();
-  OM_Event tick{};
-  tick.type = OM_EVENT_TICK;
-  EXPECT_EQ(send(root, &tick), 0);
-  EXPECT_EQ(g_seen.size(), 3u);
-}
-
-TEST_F(Widgets, NullEntriesAndInertChildrenAreSkipped) {
-  OM_Widget* none = nullptr;
-  OM_Collection_Push(root->childs, &none);
-  OM_Widget inert = {};
-  inert.w = inert.h = 100;
-  OM_Widget* p = &inert;
-  OM_Collection_Push(root->childs, &p);
+TEST_F(Widgets, MissingChildrenHandlersAndPayloadsAreHarmless) {
+  OM_Widget inert = {nullptr, nullptr, nullptr, nullptr, 0, 0, 100, 100};
+  OM_Widget* odd[] = {nullptr, &inert};
+  for (OM_Widget*& w : odd) OM_Collection_Push(root->childs, &w);
   OM_Widget* a = child(root, 0, 0, 100, 100);
-  draw();
-  EXPECT_NE(seen_by(a), nullptr);
   OM_Mouse m = {1, 1, 0, 0, 0, 0, 1};
-  send_mouse(root, OM_EVENT_MOUSE_BUTTON_DOWN, &m);
-}
-
-TEST_F(Widgets, EventsWithoutPayloadOrChildListAreHarmless) {
-  child(root, 0, 0, 10, 10);
-  OM_Event e{};
-  e.type = OM_EVENT_DRAW;  // no surface
-  EXPECT_EQ(send(root, &e), 0);
-  e.type = OM_EVENT_MOUSE_MOVE;  // no mouse record
-  EXPECT_EQ(send(root, &e), 0);
+  for (OM_EventType t : {OM_EVENT_DRAW, OM_EVENT_MOUSE_BUTTON_DOWN}) {
+    send(t, &m);
+    EXPECT_NE(seen_by(a), nullptr);
+  }
+  OM_Surface* surface = fb;
+  fb = nullptr;  // a draw without a surface, a move without a mouse record
+  EXPECT_EQ(send(OM_EVENT_DRAW), 0);
+  EXPECT_EQ(send(OM_EVENT_MOUSE_MOVE), 0);
+  fb = surface;
   OM_Widget bare = OM_Widget_Prototype;  // never initialised: no child list
+  OM_Event e = {};
   e.type = OM_EVENT_TICK;
-  EXPECT_EQ(send(&bare, &e), 0);
+  EXPECT_EQ(bare.HandleEvent(&bare, bare.super, &e), 0);
 }
 
 }  // namespace
