@@ -33,7 +33,9 @@ void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat);
 
 // Saves every program-wide global a test may change (the game state, the
 // world, player, camera, editor and fallback texture pointers, the view
-// flags, the held keys and the mouse records) and puts them back.
+// flags, the held keys and the mouse records) and puts them back. Not for
+// tests that run start-up: it replaces the editor, and putting the old
+// pointer back would leave it dangling.
 struct SavedGlobals {
   GameState state = gameState;
   OM_World* savedWorld = world;
