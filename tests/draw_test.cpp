@@ -13,150 +13,95 @@ namespace {
 const u32 kBack = 0xFF000000, kInk = 0xFFFFFFFF;
 typedef std::set<std::pair<int, int>> Pixels;
 
-// A w x h window into a wider block, so that writes into the columns
-// between w and step are caught as well.
+// An 8 x 8 window into a block 12 pixels wide, so that writes into the
+// columns between w and step are caught as well.
 struct Canvas {
-  std::vector<u32> block;
-  OM_Surface s;
-  Canvas(int w, int h, int step = 0) {
-    if (step == 0) step = w;
-    block.assign(reg(step) * h, kBack);
-    s = OM_Surface{block.data(), step, step * h * 4, w, h, 4};
-  }
-  u32 at(int x, int y) const { return block[x + s.step * y]; }
+  std::vector<u32> block = std::vector<u32>(12 * 8, kBack);
+  OM_Surface s = {block.data(), 12, 12 * 8 * 4, 8, 8, 4};
+  u32 at(int x, int y) const { return block[x + 12 * y]; }
   Pixels inked() const {
     Pixels out;
-    for (int y = 0; y < s.h; ++y)
-      for (int x = 0; x < s.step; ++x)
-        if (at(x, y) != kBack) out.insert({x, y});
+    for (int i = 0; i < 12 * 8; ++i)
+      if (block[i] != kBack) out.insert({i % 12, i / 12});
     return out;
   }
 };
 
-TEST(DrawLine, DrawsLengthPixelsAndLeavesOutTheEndPoint) {
-  Canvas c(8, 8);
-  OM_DrawLine(&c.s, 0, 0, 3, 0, kInk);
-  EXPECT_EQ(c.inked(), (Pixels{{0, 0}, {1, 0}, {2, 0}}));
-  Canvas backwards(8, 8);
-  OM_DrawLine(&backwards.s, 3, 0, 0, 0, kInk);
-  EXPECT_EQ(backwards.inked(), (Pixels{{3, 0}, {2, 0}, {1, 0}}));
-  Canvas dot(8, 8);
-  OM_DrawLine(&dot.s, 5, 5, 5, 5, kInk);
-  EXPECT_TRUE(dot.inked().empty());
+// The half-open area x0 <= x < x1, y0 <= y < y1, added to `to`.
+Pixels Area(int x0, int y0, int x1, int y1, Pixels to = {}) {
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) to.insert({x, y});
+  return to;
+}
+Pixels Outline(int x0, int y0, int x1, int y1) {
+  Pixels p = Area(x0, y0, x1 + 1, y0 + 1, Area(x0, y1, x1 + 1, y1 + 1));
+  return Area(x0, y0, x0 + 1, y1 + 1, Area(x1, y0, x1 + 1, y1 + 1, p));
 }
 
-TEST(DrawLine, StepsInSinglePrecisionAndTruncatesTowardZero) {
-  Canvas c(8, 8);
-  OM_DrawLine(&c.s, 0, 0, 4, 2, kInk);  // increments 1 and 0.5
-  EXPECT_EQ(c.inked(), (Pixels{{0, 0}, {1, 0}, {2, 1}, {3, 1}}));
-  // x runs 0, -0.5, -1, -1.5: -0.5 truncates to column 0, -1 leaves.
-  Canvas left(8, 8);
-  OM_DrawLine(&left.s, 0, 0, -2, 4, kInk);
-  EXPECT_EQ(left.inked(), (Pixels{{0, 0}, {0, 1}}));
-  // A third steps as the float sums do: 0, 0.333, 0.667, 1.0000001 ...
-  Canvas third(8, 8);
-  OM_DrawLine(&third.s, 0, 0, 6, 2, kInk);
-  EXPECT_EQ(third.inked(), (Pixels{{0, 0}, {1, 0}, {2, 0}, {3, 1}, {4, 1}, {5, 1}}));
-}
-
-TEST(DrawLine, ClipsEachPixelAndNeverWritesPastTheWidth) {
-  Canvas c(8, 8, 12);
-  OM_DrawLine(&c.s, -10, 5, 10, 5, kInk);
-  Pixels row5;
-  for (int x = 0; x < 8; ++x) row5.insert({x, 5});
-  EXPECT_EQ(c.inked(), row5);
-  Canvas far(8, 8, 12);
-  OM_DrawLine(&far.s, -2000000, 3, 2000000, 3, kInk);
-  OM_DrawLine(&far.s, 1, -2000000, 1, 2000000, kInk);
-  EXPECT_EQ(far.inked().size(), 15u);  // row 3 and column 1, sharing (1, 3)
-  Canvas off(8, 8, 12);
-  OM_DrawLine(&off.s, 20, -5, 40, 30, kInk);
-  EXPECT_TRUE(off.inked().empty());
-}
-
-TEST(DrawRect, OutlinesTheClosedRectangle) {
-  Canvas c(8, 8);
-  OM_DrawRect(&c.s, 2, 3, 5, 6, kInk);
-  Pixels want;
-  for (int x = 2; x <= 5; ++x) want.insert({x, 3}), want.insert({x, 6});
-  for (int y = 3; y <= 6; ++y) want.insert({2, y}), want.insert({5, y});
-  EXPECT_EQ(c.inked(), want);
-  EXPECT_EQ(want.size(), 12u);
-}
-
-TEST(DrawRect, FrameOfAFilledAreaAndClampedSides) {
-  // FillRect(0, 0, w, h) is outlined by DrawRect(0, 0, w - 1, h - 1).
-  Canvas frame(6, 5);
-  OM_DrawRect(&frame.s, 0, 0, 5, 4, kInk);
-  EXPECT_EQ(frame.inked().size(), 2u * 6 + 2u * 3);
-  // Sides beyond the surface are clamped: the top and left onto row and
-  // column 0, the right and bottom onto w and h, where nothing is drawn.
-  Canvas c(8, 8, 12);
-  OM_DrawRect(&c.s, -5, -5, 100, 100, kInk);
-  Pixels want;
-  for (int i = 0; i < 8; ++i) want.insert({i, 0}), want.insert({0, i});
-  EXPECT_EQ(c.inked(), want);
-}
-
-TEST(DrawRect, ARectangleBeyondTheSurfaceWritesNothing) {
-  // Left of or above it, too: clamping must not pull its far side onto
-  // column or row 0.
-  for (auto r : {std::vector<int>{20, 20, 30, 30},
-                 {-30, -30, -20, -20},
-                 {10, 2, 20, 4},
-                 {2, 10, 4, 20},
-                 {-9, 2, -4, 4},
-                 {2, -9, 4, -1},
-                 {-9, -9, -1, 20}}) {
-    Canvas c(8, 8, 12);
-    OM_DrawRect(&c.s, r[0], r[1], r[2], r[3], kInk);
-    EXPECT_TRUE(c.inked().empty()) << r[0] << "," << r[1];
+TEST(Draw, LinesRectanglesAndFillsCoverExactlyTheirPixels) {
+  typedef void (*Op)(OM_Surface*, int, int, int, int, u32);
+  const Op line = OM_DrawLine, rect = OM_DrawRect, fill = OM_FillRect;
+  const struct {
+    Op op;
+    int x0, y0, x1, y1;
+    Pixels want;
+  } cases[] = {{line, 0, 0, 3, 0, Area(0, 0, 3, 1)},  // the end point is left out
+               {line, 3, 0, 0, 0, Area(1, 0, 4, 1)},
+               {line, 0, 0, 4, 2, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},  // increments 1 and 0.5
+               // x runs 0, -0.5, -1, -1.5: -0.5 truncates to column 0, -1 leaves.
+               {line, 0, 0, -2, 4, {{0, 0}, {0, 1}}},
+               // Thirds step as the f32 sums do: 0, 0.333, 0.667, 1.0000001 ...
+               {line, 0, 0, 6, 2, Area(0, 0, 3, 1, Area(3, 1, 6, 2))},
+               {line, -10, 5, 10, 5, Area(0, 5, 8, 6)},
+               {line, -2000000, 3, 2000000, 3, Area(0, 3, 8, 4)},
+               {line, 1, -2000000, 1, 2000000, Area(1, 0, 2, 8)},
+               {rect, 2, 3, 5, 6, Outline(2, 3, 5, 6)},
+               {rect, 0, 0, 5, 4, Outline(0, 0, 5, 4)},  // the frame of FillRect(0, 0, 6, 5)
+               // Clamped: the far sides land on w and h, where nothing is drawn.
+               {rect, -5, -5, 100, 100, Area(0, 0, 8, 1, Area(0, 0, 1, 8))},
+               {fill, 2, 3, 5, 6, Area(2, 3, 5, 6)},
+               {fill, -5, -5, 1000, 1000, Area(0, 0, 8, 8)}};
+  for (const auto& c : cases) {
+    Canvas canvas;
+    c.op(&canvas.s, c.x0, c.y0, c.x1, c.y1, kInk);
+    EXPECT_EQ(canvas.inked(), c.want) << "case " << &c - cases;
   }
 }
 
-TEST(FillRect, HalfOpenClampedAndNothingWhenEmpty) {
-  Canvas c(8, 8);
-  OM_FillRect(&c.s, 2, 3, 5, 6, kInk);
-  Pixels want;
-  for (int y = 3; y < 6; ++y)
-    for (int x = 2; x < 5; ++x) want.insert({x, y});
-  EXPECT_EQ(c.inked(), want);
-  Canvas all(8, 8, 12);
-  OM_FillRect(&all.s, -5, -5, 1000, 1000, kInk);
-  EXPECT_EQ(all.inked().size(), 64u);
-  Canvas none(8, 8);
-  OM_FillRect(&none.s, 5, 5, 2, 2, kInk);
-  OM_FillRect(&none.s, 3, 3, 3, 7, kInk);
-  OM_FillRect(&none.s, 9, 0, 20, 8, kInk);
-  EXPECT_TRUE(none.inked().empty());
+TEST(Draw, NothingForADotEmptyFillsOrShapesWhollyOutside) {
+  // Left of and above the surface too: no far side pulled onto row or
+  // column 0. Operations: 0 line, 1 outline, 2 fill.
+  void (*const ops[])(OM_Surface*, int, int, int, int, u32) = {OM_DrawLine, OM_DrawRect,
+                                                               OM_FillRect};
+  const int nothing[][5] = {{0, 5, 5, 5, 5},   {0, 20, -5, 40, 30}, {1, 20, 20, 30, 30},
+                            {1, 10, 2, 20, 4}, {1, 2, 10, 4, 20},   {1, -30, -30, -20, -20},
+                            {1, -9, 2, -4, 4}, {1, 2, -9, 4, -1},   {1, -9, -9, -1, 20},
+                            {2, 5, 5, 2, 2},   {2, 3, 3, 3, 7},     {2, 9, 0, 20, 8}};
+  for (const auto& c : nothing) {
+    Canvas canvas;
+    ops[c[0]](&canvas.s, c[1], c[2], c[3], c[4], kInk);
+    EXPECT_TRUE(canvas.inked().empty()) << c[0] << ": " << c[1] << "," << c[2];
+  }
 }
 
 TEST(DrawSurface, CopiesTheVisiblePartOfTheBlockExactly) {
   // A 5 x 3 block in a buffer whose rows are 7 pixels long.
   std::vector<u32> buffer(7 * 3);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 7; ++x) buffer[x + 7 * y] = 0x12000000u | u32(y << 8 | x);
-  Canvas c(8, 8, 12);
+  for (int i = 0; i < 21; ++i) buffer[i] = 0x12000000u | u32(i / 7 << 8 | i % 7);
+  Canvas c;
   OM_DrawSurface(&c.s, -2, 1, 3, 4, buffer.data(), 7);
   // Source columns 2..4 land on target columns 0..2, alpha and all.
-  Pixels want;
-  for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 3; ++x) {
-      want.insert({x, 1 + y});
-      EXPECT_EQ(c.at(x, 1 + y), buffer[x + 2 + 7 * y]);
-    }
-  }
-  EXPECT_EQ(c.inked(), want);
-
-  Canvas corner(8, 8, 12);
+  EXPECT_EQ(c.inked(), Area(0, 1, 3, 4));
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(c.at(x, 1 + y), buffer[x + 2 + 7 * y]);
+  Canvas corner;
   OM_DrawSurface(&corner.s, 6, 6, 11, 9, buffer.data(), 7);  // only 2 x 2 inside
-  EXPECT_EQ(corner.inked(), (Pixels{{6, 6}, {7, 6}, {6, 7}, {7, 7}}));
+  EXPECT_EQ(corner.inked(), Area(6, 6, 8, 8));
   EXPECT_EQ(corner.at(7, 7), buffer[1 + 7]);
-
-  Canvas above(8, 8, 12);
-  OM_DrawSurface(&above.s, 0, -3, 5, 0, buffer.data(), 7);  // entirely above
-  OM_DrawSurface(&above.s, 8, 0, 13, 3, buffer.data(), 7);  // entirely right
-  EXPECT_TRUE(above.inked().empty());
+  Canvas outside;
+  OM_DrawSurface(&outside.s, 0, -3, 5, 0, buffer.data(), 7);
+  OM_DrawSurface(&outside.s, 8, 0, 13, 3, buffer.data(), 7);
+  EXPECT_TRUE(outside.inked().empty());
 }
 
 }  // namespace

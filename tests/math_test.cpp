@@ -3,17 +3,19 @@
 // The C library's header first, then ours: each must resolve to its own file.
 #include <math.h>
 
+#include <bit>
 #include <cmath>
 
 #include "math.h"
 
 namespace {
 
-const f32 kNaN = std::nanf("");
+const f32 kNaN = std::bit_cast<f32>(0x7FC00000u);  // the quiet NaN misses write
+u32 Bits(f32 f) { return std::bit_cast<u32>(f); }
 
 TEST(IncludePaths, SystemMathIsNotOurs) {
-  // If <math.h> had resolved to the engine's header, sqrtf and HUGE_VALF
-  // would not be declared and this would not compile.
+  // Had <math.h> resolved to the engine's header, sqrtf and HUGE_VALF would
+  // not be declared and this would not compile.
   EXPECT_EQ(::sqrtf(16.0f), 4.0f);
   EXPECT_TRUE(std::isinf(HUGE_VALF));
   EXPECT_EQ(OM_LineLength(0, 0, 3, 4), 5.0f);
@@ -23,66 +25,38 @@ TEST(MinMax, SecondArgumentWinsTiesAndNaN) {
   EXPECT_EQ(OM_MinI32(3, 3), 3);
   EXPECT_EQ(OM_MinI32(2, 5), 2);
   EXPECT_EQ(OM_MaxI32(2, 5), 5);
-  EXPECT_TRUE(std::isnan(OM_MinF32(1.0f, kNaN)));
-  EXPECT_TRUE(std::isnan(OM_MaxF32(0.0f, kNaN)));
+  EXPECT_EQ(Bits(OM_MinF32(1.0f, kNaN)), Bits(kNaN));
+  EXPECT_EQ(Bits(OM_MaxF32(0.0f, kNaN)), Bits(kNaN));
   EXPECT_EQ(OM_MinF32(kNaN, 1.0f), 1.0f);
   EXPECT_EQ(OM_MaxF32(kNaN, 1.0f), 1.0f);
   EXPECT_EQ(OM_MinF32(1.0f, 2.0f), 1.0f);
   EXPECT_EQ(OM_MaxF32(1.0f, 2.0f), 2.0f);
-  // -0.0 and 0.0 compare equal: the second one comes back.
-  EXPECT_TRUE(std::signbit(OM_MinF32(0.0f, -0.0f)));
+  EXPECT_TRUE(std::signbit(OM_MinF32(0.0f, -0.0f)));  // equal: the second comes back
   EXPECT_TRUE(std::signbit(OM_MaxF32(0.0f, -0.0f)));
 }
 
-TEST(LineIntersect, CrossingSegments) {
-  f32 ix, iy;
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 2, 0, 2, 2, 0, &ix, &iy), 1);
-  EXPECT_EQ(ix, 1.0f);
-  EXPECT_EQ(iy, 1.0f);
-}
-
-TEST(LineIntersect, MissWritesQuietNaN) {
-  f32 ix = 5, iy = 5;
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 2, 3, 3, 4, 2, &ix, &iy), 0);
-  u32 bits;
-  memcpy(&bits, &ix, 4);
-  EXPECT_EQ(bits, 0x7FC00000u);
-  EXPECT_TRUE(std::isnan(iy));
-}
-
-TEST(LineIntersect, EndPointsCount) {
-  f32 ix, iy;
-  EXPECT_EQ(OM_LineIntersect(0, 0, 1, 0, 1, 0, 1, 1, &ix, &iy), 1);
-  EXPECT_EQ(ix, 1.0f);
-  EXPECT_EQ(iy, 0.0f);
-  // Touching at the far end of the ray segment.
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 2, -1, 2, 1, &ix, &iy), 1);
-  EXPECT_EQ(ix, 2.0f);
-}
-
-TEST(LineIntersect, ParallelCollinearAndDegenerateNeverHit) {
-  f32 ix, iy;
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 1, 0, 3, 0, &ix, &iy), 0);   // collinear overlap
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 0, 1, 2, 1, &ix, &iy), 0);   // parallel
-  EXPECT_EQ(OM_LineIntersect(1, 0, 1, 0, 0, -1, 2, 1, &ix, &iy), 0);  // zero-length A
-  EXPECT_EQ(OM_LineIntersect(0, 0, 2, 0, 1, 0, 1, 0, &ix, &iy), 0);   // zero-length B
-  EXPECT_TRUE(std::isnan(ix));
-}
-
-TEST(LineIntersect, NaNInputNeverHits) {
-  f32 ix, iy;
-  EXPECT_EQ(OM_LineIntersect(0, 0, kNaN, 2, 0, 2, 2, 0, &ix, &iy), 0);
-}
-
-TEST(CheckLineIntersection, SameAnswerButWritesOnlyOnHit) {
-  EXPECT_EQ(CheckLineIntersection(0, 0, 2, 2, 0, 2, 2, 0, nullptr, nullptr), 1);
-  EXPECT_EQ(CheckLineIntersection(0, 0, 2, 2, 3, 3, 4, 2, nullptr, nullptr), 0);
-  f32 ix = 42, iy = 43;
-  EXPECT_EQ(CheckLineIntersection(0, 0, 2, 0, 1, 0, 3, 0, &ix, &iy), 0);
-  EXPECT_EQ(ix, 42.0f);
-  EXPECT_EQ(iy, 43.0f);
-  EXPECT_EQ(CheckLineIntersection(0, 0, 2, 2, 0, 2, 2, 0, &ix, nullptr), 1);
-  EXPECT_EQ(ix, 1.0f);
+TEST(LineIntersect, EndPointsTouchParallelAndDegenerateNeverHitMissesAreNaN) {
+  // Segment A, segment B, whether they meet and where.
+  const f32 cases[][11] = {
+      {0, 0, 2, 2, 0, 2, 2, 0, 1, 1, 1},         {0, 0, 2, 2, 3, 3, 4, 2, 0, kNaN, kNaN},
+      {0, 0, 1, 0, 1, 0, 1, 1, 1, 1, 0},         {0, 0, 2, 0, 2, -1, 2, 1, 1, 2, 0},
+      {0, 0, 2, 0, 1, 0, 3, 0, 0, kNaN, kNaN},   {0, 0, 2, 0, 0, 1, 2, 1, 0, kNaN, kNaN},
+      {1, 0, 1, 0, 0, -1, 2, 1, 0, kNaN, kNaN},  {0, 0, 2, 0, 1, 0, 1, 0, 0, kNaN, kNaN},
+      {0, 0, kNaN, 2, 0, 2, 2, 0, 0, kNaN, kNaN}};
+  for (const auto& c : cases) {
+    auto call = [&c](int (*f)(f32, f32, f32, f32, f32, f32, f32, f32, f32*, f32*), f32* x, f32* y) {
+      return f(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], x, y);
+    };
+    f32 ix = 5, iy = 5, kx = 42, ky = 43;
+    EXPECT_EQ(call(OM_LineIntersect, &ix, &iy), int(c[8])) << &c - cases;
+    EXPECT_EQ(Bits(ix), Bits(c[9])) << &c - cases;
+    EXPECT_EQ(Bits(iy), Bits(c[10])) << &c - cases;
+    // The same answer; the outputs are optional and written only on a hit.
+    EXPECT_EQ(call(CheckLineIntersection, nullptr, nullptr), int(c[8]));
+    EXPECT_EQ(call(CheckLineIntersection, &kx, &ky), int(c[8]));
+    EXPECT_EQ(kx, c[8] ? c[9] : 42.0f);
+    EXPECT_EQ(ky, c[8] ? c[10] : 43.0f);
+  }
 }
 
 TEST(Rectangles, OverlapAndPointTests) {
@@ -95,28 +69,19 @@ TEST(Rectangles, OverlapAndPointTests) {
   EXPECT_EQ(OM_PointInRect(kNaN, 0.5f, 0, 0, 1, 1), 0);
 }
 
-TEST(Distances, LengthsAndSquares) {
-  EXPECT_EQ(OM_LineLength(0, 0, 3, 4), 5.0f);
-  EXPECT_EQ(sqr(-3), 9.0f);
-  EXPECT_EQ(dist2(1, 1, 4, 5), 25.0f);
-}
-
-TEST(FootPoint, InsideBeforeAndBeyondTheSegment) {
-  f32 ix, iy;
-  EXPECT_EQ(OM_DistanceFromPointToLine(1, 1, 0, 0, 2, 0, &ix, &iy), 1.0f);
-  EXPECT_EQ(ix, 1.0f);
-  EXPECT_EQ(iy, 0.0f);
-  // Before the start the foot point clamps to the start.
-  EXPECT_EQ(OM_DistanceFromPointToLine(-1, 1, 0, 0, 2, 0, &ix, &iy), 1.0f);
-  EXPECT_EQ(ix, 0.0f);
-  EXPECT_EQ(iy, 0.0f);
-  // On or beyond the end there is none, not the end point.
-  EXPECT_EQ(OM_DistanceFromPointToLine(3, 1, 0, 0, 2, 0, &ix, &iy), 0.0f);
-  EXPECT_TRUE(std::isnan(ix) && std::isnan(iy));
-  EXPECT_EQ(OM_DistanceFromPointToLine(2, 1, 0, 0, 2, 0, &ix, &iy), 0.0f);
-  EXPECT_TRUE(std::isnan(ix) && std::isnan(iy));
-  EXPECT_EQ(OM_DistanceFromPointToLine(1, 1, 0, 0, 0, 0, &ix, &iy), 0.0f);
-  EXPECT_TRUE(std::isnan(ix));
+TEST(FootPoint, ClampsBeforeTheStartButNoneOnOrBeyondTheEnd) {
+  // Point, end of the segment from (0, 0) along x, result and foot point.
+  const f32 cases[][6] = {{1, 1, 2, 1, 1, 0},
+                          {-1, 1, 2, 1, 0, 0},
+                          {3, 1, 2, 0, kNaN, kNaN},
+                          {2, 1, 2, 0, kNaN, kNaN},
+                          {1, 1, 0, 0, kNaN, kNaN}};
+  for (const auto& c : cases) {
+    f32 ix = 5, iy = 5;
+    EXPECT_EQ(OM_DistanceFromPointToLine(c[0], c[1], 0, 0, c[2], 0, &ix, &iy), c[3]) << c[0];
+    EXPECT_EQ(Bits(ix), Bits(c[4])) << c[0];
+    EXPECT_EQ(Bits(iy), Bits(c[5])) << c[0];
+  }
 }
 
 }  // namespace

@@ -3,20 +3,13 @@
 #
 #   with_display.sh OUTDIR COMMAND [ARG...]
 set -eu
-out=$1
-shift
 here=$(cd "$(dirname "$0")" && pwd)
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
 . "$here/lib.sh"
+e2e_init "$1"
+shift
 start_xvfb
 # A wine server left from another display would keep its programs there.
-if [ -n "${WINEPREFIX:-}" ]; then
-  wine_used=1
-  stop_wineserver
-fi
-set +e
-"$@"
-code=$?
-set -e
+[ -z "${WINEPREFIX:-}" ] || { wine_used=1 && stop_wineserver; }
+code=0
+"$@" || code=$?
 exit $code
