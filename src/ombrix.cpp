@@ -237,7 +237,10 @@ static int init_editor() {
   OM_Widget root = OM_Editor_Prototype;
   root.w = OM_frameBuffer ? OM_frameBuffer->w : OM_FRAME_WIDTH;
   root.h = OM_frameBuffer ? OM_frameBuffer->h : OM_FRAME_HEIGHT;
-  OM_DestroyWidget(OM_editor);
+  // Nothing may reach the old editor through the global while it goes.
+  OM_Widget* old = OM_editor;
+  OM_editor = nullptr;
+  OM_DestroyWidget(old);
   OM_editor = OM_CreateWidget(&root);
   return OM_editor ? 0 : 1;
 }
