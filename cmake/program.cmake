@@ -59,12 +59,15 @@ function(om_program_tests)
   add_test(NAME e2e_${mode}
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/run.sh ${mode} $<TARGET_FILE:ombrix>
                    ${CMAKE_BINARY_DIR}/e2e)
-  set_tests_properties(e2e_${mode} PROPERTIES TIMEOUT 600 LABELS e2e)
+  # Each starts an X server of its own; two starting at once can race for
+  # the same display number, so they take turns.
+  set_tests_properties(e2e_${mode} PROPERTIES TIMEOUT 600 LABELS e2e RESOURCE_LOCK x_server)
   if(TARGET ombrix_nofont)
     add_test(NAME e2e_${mode}_nofont
              COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/broken.sh ${mode}
                      $<TARGET_FILE:ombrix_nofont> ${CMAKE_BINARY_DIR}/e2e-nofont)
-    set_tests_properties(e2e_${mode}_nofont PROPERTIES TIMEOUT 300 LABELS e2e)
+    set_tests_properties(e2e_${mode}_nofont PROPERTIES TIMEOUT 300 LABELS e2e
+                         RESOURCE_LOCK x_server)
   endif()
   if(WIN32 AND TARGET ombrix_tests)
     # The unit suite runs without a display, where the window tests skip;
@@ -72,7 +75,7 @@ function(om_program_tests)
     add_test(NAME host_window_wine
              COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/with_display.sh ${CMAKE_BINARY_DIR}/e2e-unit
                      wine $<TARGET_FILE:ombrix_tests> --gtest_filter=Host.Window*)
-    set_tests_properties(host_window_wine PROPERTIES TIMEOUT 300 LABELS e2e
+    set_tests_properties(host_window_wine PROPERTIES TIMEOUT 300 LABELS e2e RESOURCE_LOCK x_server
                          FAIL_REGULAR_EXPRESSION "SKIPPED|FAILED"
                          ENVIRONMENT "WINEDEBUG=-all;WINEARCH=win64;WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
   endif()

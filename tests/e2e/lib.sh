@@ -6,7 +6,15 @@ E2E_SCREEN_W=1280
 E2E_SCREEN_H=1024
 xvfb_pid="" app_pid="" wine_used=""
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# A failure shows what the program printed, which is most of the diagnosis.
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -s "${out:-}/program.log" ]; then
+    echo "--- the program printed:" >&2
+    tail -n 20 "$out/program.log" >&2
+  fi
+  exit 1
+}
 note() { echo "--- $*"; }
 
 # e2e_init OUTDIR: the directory for logs and pictures, made absolute. A
@@ -24,20 +32,38 @@ e2e_cleanup() {
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
 }
 
-# Xvfb on a display it picks itself, so that parallel runs never clash;
-# exports DISPLAY.
+# Xvfb on a display it picks itself; exports DISPLAY. Two servers starting
+# at the same moment can both go for the same free number, and the loser may
+# still report it: the server is only taken once it answers, and it is
+# started again when it does not.
 start_xvfb() {
+  trap e2e_cleanup EXIT INT TERM
+  for attempt in 1 2 3 4 5; do
+    try_xvfb && return 0
+    note "Xvfb attempt $attempt failed: $(tail -n 1 "$out/xvfb.log" 2>/dev/null)"
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+    sleep 0.$attempt
+  done
+  fail "Xvfb did not start (see $out/xvfb.log)"
+}
+try_xvfb() {
   rm -f "$out/display"
   Xvfb -displayfd 3 -screen 0 ${E2E_SCREEN_W}x${E2E_SCREEN_H}x24 -nolisten tcp \
     3>"$out/display" >"$out/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  trap e2e_cleanup EXIT INT TERM
   i=0
   until [ -s "$out/display" ]; do
-    i=$((i + 1)) && [ $i -le 100 ] || fail "Xvfb did not start (see $out/xvfb.log)"
+    kill -0 "$xvfb_pid" 2>/dev/null || return 1
+    i=$((i + 1)) && [ $i -le 100 ] || return 1
     sleep 0.1
   done
   export DISPLAY=":$(cat "$out/display")"
+  i=0
+  until xwininfo -root >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null; do
+    i=$((i + 1)) && [ $i -le 50 ] || return 1
+    sleep 0.1
+  done
 }
 
 # The id of a mapped top-level window titled $1. (xdotool cannot read a
