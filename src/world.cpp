@@ -1,6 +1,7 @@
 #include "world.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -66,14 +67,6 @@ static const SectorPlan kSectors[] = {
 static const u16 kPortals[][4] = {{2, 1, 0, 4},  {0, 4, 2, 1}, {0, 2, 1, 10},
                                   {1, 10, 0, 2}, {2, 2, 1, 1}, {1, 1, 2, 2}};
 
-static OM_WorldSector* sector_at(OM_World* w, reg index) {
-  return static_cast<OM_WorldSector*>(w->sectors->data) + index;
-}
-
-static OM_WorldEdge* edge_at(OM_WorldSector* s, reg index) {
-  return static_cast<OM_WorldEdge*>(s->edges->data) + index;
-}
-
 OM_World* load_world(const char*) {
   OM_World* w = static_cast<OM_World*>(calloc(1, sizeof(OM_World)));
   if (!w) return nullptr;
@@ -113,7 +106,7 @@ OM_World* load_world(const char*) {
   }
 
   for (const u16* p : kPortals) {
-    OM_WorldEdge* edge = edge_at(sector_at(w, p[0]), p[1]);
+    OM_WorldEdge* edge = world_edge(w, p[0], p[1]);
     edge->type = OM_EDGE_PORTAL;
     edge->texture = nullptr;
     edge->portal_sector = p[2];
@@ -127,7 +120,7 @@ OM_World* load_world(const char*) {
 void release_world(OM_World* w) {
   if (!w) return;
   if (w->sectors) {
-    for (reg i = 0; i < w->sectors->length; i++) OM_DestroyCollection(sector_at(w, i)->edges);
+    for (reg i = 0; i < w->sectors->length; i++) OM_DestroyCollection(world_sector(w, i)->edges);
     OM_DestroyCollection(w->sectors);
   }
   OM_DestroyCollection(w->vertices);
@@ -149,20 +142,19 @@ static const double kPi = 3.141592653589793;
 static const double kTwoPi = 6.283185307179586;
 
 OM_WorldSector* get_sector_at(OM_World* w, float x, float y) {
-  if (!w || !w->sectors || !w->vertices) return nullptr;
-  const OM_WorldVertex* vertices = static_cast<const OM_WorldVertex*>(w->vertices->data);
-  reg vertex_count = w->vertices->length;
-  for (reg i = 0; i < w->sectors->length; i++) {
-    OM_WorldSector* sector = sector_at(w, i);
-    if (!sector->edges) continue;
+  reg sectors = world_sector_count(w);
+  for (reg i = 0; i < sectors; i++) {
+    OM_WorldSector* sector = world_sector(w, i);
+    reg edges = sector_edge_count(sector);
+    if (edges == 0) continue;
     f32 sum = 0.0f;
-    for (reg e = 0; e < sector->edges->length; e++) {
-      const OM_WorldEdge* edge = edge_at(sector, e);
-      if (edge->v1 >= vertex_count || edge->v2 >= vertex_count) continue;
-      const OM_WorldVertex& p = vertices[edge->v1];
-      const OM_WorldVertex& q = vertices[edge->v2];
-      f32 theta0 = atan2f(p.y - y, p.x - x);
-      f32 theta1 = atan2f(q.y - y, q.x - x);
+    for (reg e = 0; e < edges; e++) {
+      const OM_WorldEdge* edge = sector_edge(sector, e);
+      const OM_WorldVertex* p = world_vertex(w, edge->v1);
+      const OM_WorldVertex* q = world_vertex(w, edge->v2);
+      if (!p || !q) continue;
+      f32 theta0 = atan2f(p->y - y, p->x - x);
+      f32 theta1 = atan2f(q->y - y, q->x - x);
       f32 d = theta1 - theta0;
       while (d > kPi) d = static_cast<f32>(d - kTwoPi);
       while (d < -kPi) d = static_cast<f32>(d + kTwoPi);
@@ -174,3 +166,31 @@ OM_WorldSector* get_sector_at(OM_World* w, float x, float y) {
 }
 
 void add_world_vertex(OM_World*, float, float) {}
+
+reg world_sector_index(const OM_World* w, const OM_WorldSector* s) {
+  reg count = world_sector_count(w);
+  if (!s || count == 0) return count;
+  // Compared as addresses: a pointer into another world is simply not here.
+  uintptr_t first = reinterpret_cast<uintptr_t>(world_sector(w, 0));
+  uintptr_t at = reinterpret_cast<uintptr_t>(s);
+  if (at < first || (at - first) % sizeof(OM_WorldSector) != 0) return count;
+  reg index = (at - first) / sizeof(OM_WorldSector);
+  return index < count ? index : count;
+}
+
+OM_WorldEdge* portal_target(const OM_World* w, const OM_WorldEdge* edge) {
+  if (!edge || edge->type != OM_EDGE_PORTAL) return nullptr;
+  return world_edge(w, edge->portal_sector, edge->portal_edge);
+}
+
+bool world_portal_shift(const OM_World* w, const OM_WorldEdge* portal, f32* dx, f32* dy) {
+  const OM_WorldEdge* link = portal_target(w, portal);
+  if (!link) return false;
+  const OM_WorldVertex* a = world_vertex(w, portal->v1);
+  const OM_WorldVertex* b = world_vertex(w, portal->v2);
+  const OM_WorldVertex* c = world_vertex(w, link->v1);
+  const OM_WorldVertex* d = world_vertex(w, link->v2);
+  if (!a || !b || !c || !d) return false;
+  portal_shift(*a, *b, *c, *d, dx, dy);
+  return true;
+}

@@ -2,9 +2,9 @@
 // and edges that are colour walls, textured walls or portals.
 #pragma once
 
+#include "collection.h"
 #include "types.h"
 
-struct OM_Collection;
 struct OM_Surface;
 
 enum OM_WorldEdgeType : u32 {
@@ -53,6 +53,61 @@ typedef OM_World RV_Map;
 typedef OM_WorldVertex RV_MapVertex;
 typedef OM_WorldEdge RV_MapEdge;
 typedef OM_WorldSector RV_MapSector;
+
+// ---- Checked access ------------------------------------------------------
+// Every reader of world data goes through these: an index out of range, a
+// null world or sector, or a missing collection gives 0 or null, never a
+// read past the end. They are inline, so the renderer's set-up and the
+// editor's loops pay nothing for the checks they would make anyway.
+
+inline reg world_vertex_count(const OM_World* w) {
+  return w && w->vertices ? w->vertices->length : 0;
+}
+inline reg world_sector_count(const OM_World* w) {
+  return w && w->sectors ? w->sectors->length : 0;
+}
+inline reg sector_edge_count(const OM_WorldSector* s) {
+  return s && s->edges ? s->edges->length : 0;
+}
+inline OM_WorldVertex* world_vertex(const OM_World* w, reg index) {
+  if (index >= world_vertex_count(w)) return nullptr;
+  return static_cast<OM_WorldVertex*>(w->vertices->data) + index;
+}
+inline OM_WorldSector* world_sector(const OM_World* w, reg index) {
+  if (index >= world_sector_count(w)) return nullptr;
+  return static_cast<OM_WorldSector*>(w->sectors->data) + index;
+}
+inline OM_WorldEdge* sector_edge(const OM_WorldSector* s, reg index) {
+  if (index >= sector_edge_count(s)) return nullptr;
+  return static_cast<OM_WorldEdge*>(s->edges->data) + index;
+}
+// Edge `edge` of sector `sector`.
+inline OM_WorldEdge* world_edge(const OM_World* w, reg sector, reg edge) {
+  return sector_edge(world_sector(w, sector), edge);
+}
+// The index of a sector of this world, or world_sector_count(w) when the
+// pointer is not one of its sectors (null, or another world's).
+reg world_sector_index(const OM_World* w, const OM_WorldSector* s);
+// The edge a portal leads to; null when `edge` is not a portal or its
+// sector and edge indices name nothing.
+OM_WorldEdge* portal_target(const OM_World* w, const OM_WorldEdge* edge);
+
+// How far a traveller moves crossing from edge a-b to edge c-d of a portal
+// pair: the midpoint of c-d minus the midpoint of a-b. The player and the
+// renderer both move by exactly this, so it is formed in one place.
+inline void portal_shift(OM_WorldVertex a, OM_WorldVertex b, OM_WorldVertex c, OM_WorldVertex d,
+                         f32* dx, f32* dy) {
+  f32 m0x = (a.x + b.x) / 2.0f, m0y = (a.y + b.y) / 2.0f;
+  f32 m1x = (c.x + d.x) / 2.0f, m1y = (c.y + d.y) / 2.0f;
+  *dx = m1x - m0x;
+  *dy = m1y - m0y;
+}
+// The shift through `portal` in this world; false, with nothing written,
+// when it is not a portal or a vertex of either edge or its target is
+// missing.
+bool world_portal_shift(const OM_World* w, const OM_WorldEdge* portal, f32* dx, f32* dy);
+
+// ---- The world as a whole ----------------------------------------------
 
 // Builds the built-in world whatever the name; prints "world loaded". Null
 // when memory runs out (nothing is left allocated then).

@@ -41,14 +41,6 @@ int add_sector(OM_World* w, f32 floorHeight, f32 ceilingHeight, OM_Surface* floo
   return static_cast<int>(w->sectors->length) - 1;
 }
 
-OM_WorldSector* world_sector(OM_World* w, int index) {
-  return static_cast<OM_WorldSector*>(w->sectors->data) + index;
-}
-
-OM_WorldEdge* world_edge(OM_World* w, int sector, int edge) {
-  return static_cast<OM_WorldEdge*>(world_sector(w, sector)->edges->data) + edge;
-}
-
 void free_world(OM_World* w) {
   if (!w) return;
   for (reg i = 0; i < w->sectors->length; ++i) {

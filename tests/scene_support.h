@@ -19,8 +19,6 @@ OM_World* make_world(const f32 (*vertices)[2], int count);
 // Appends a sector; returns its index.
 int add_sector(OM_World* w, f32 floorHeight, f32 ceilingHeight, OM_Surface* floorTexture,
                OM_Surface* ceilingTexture, const OM_WorldEdge* edges, int count);
-OM_WorldSector* world_sector(OM_World* w, int index);
-OM_WorldEdge* world_edge(OM_World* w, int sector, int edge);
 void free_world(OM_World* w);
 
 OM_WorldEdge textured_edge(u16 v1, u16 v2, OM_Surface* texture);
