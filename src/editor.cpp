@@ -1,6 +1,16 @@
 // The map editor: the root widget that lays out toolbar, map viewport and
 // console, the first-person preview, the small panel widgets, and the map
 // viewport itself (view transforms, top-down drawing, mouse editing).
+//
+// Sections (grep for "// ==== "):
+//   Shell                     view settings, prototypes, the root widget with
+//                             its layout and preview, the bevel frame
+//   Panel widgets             button, toolbar button, toolbar, menu, sidebar
+//   View transform and drawing  map <-> viewport pixels, snapping, the grid,
+//                             sectors, vertices, the camera line
+//   Editing                   button down (place the player, pick a vertex,
+//                             pick an edge, add or split), drag, wheel, and
+//                             the viewport's event handler
 #include "editor.h"
 
 #include <cmath>
@@ -9,11 +19,14 @@
 
 #include "collection.h"
 #include "draw.h"
+#include "keys.h"
 #include "object_player.h"
 #include "ombrix.h"
 #include "surface.h"
 #include "ui_console.h"
 #include "world.h"
+
+// ==== Shell ================================================================
 
 int draw_portals = 1;
 int draw_edges = 1;
@@ -32,20 +45,19 @@ OM_Surface* preview;
 int preview_x;
 int preview_y;
 
-OM_Widget OM_Editor_Prototype = {
-    &OM_Widget_Prototype, RV_Editor_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Editor_Toolbar_Prototype = {
-    &OM_Widget_Prototype, RV_Editor_Toolbar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Button_Prototype = {
-    &OM_Widget_Prototype, RV_Button_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Editor_ToolbarButton_Prototype = {
-    &RV_Button_Prototype, RV_Editor_ToolbarButton_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Editor_Viewport_Prototype = {
-    &OM_Widget_Prototype, RV_Editor_Viewport_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Menu_Prototype = {
-    &OM_Widget_Prototype, RV_Menu_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
-OM_Widget RV_Editor_Sidebar_Prototype = {
-    &OM_Widget_Prototype, RV_Editor_Sidebar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget OM_Editor_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_HandleEvent);
+OM_Widget RV_Editor_Toolbar_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Toolbar_HandleEvent);
+OM_Widget RV_Button_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Button_HandleEvent);
+OM_Widget RV_Editor_ToolbarButton_Prototype =
+    OM_Widget_MakePrototype(&RV_Button_Prototype, RV_Editor_ToolbarButton_HandleEvent);
+OM_Widget RV_Editor_Viewport_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Viewport_HandleEvent);
+OM_Widget RV_Menu_Prototype = OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Menu_HandleEvent);
+OM_Widget RV_Editor_Sidebar_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Sidebar_HandleEvent);
 
 enum {
   TOOLBAR_HEIGHT = 16,
@@ -166,7 +178,7 @@ static void draw_preview(OM_Surface* surface) {
 // The root made the whole tree, so it releases it: grandchildren first.
 static void destroy_children(OM_Widget* widget) {
   if (!widget->childs) return;
-  OM_Widget** kids = (OM_Widget**)widget->childs->data;
+  OM_Widget** kids = static_cast<OM_Widget**>(widget->childs->data);
   for (reg i = 0; i < widget->childs->length; ++i) {
     if (!kids[i]) continue;
     destroy_children(kids[i]);
@@ -193,20 +205,22 @@ int RV_Editor_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   }
 }
 
-void draw_bevel_border(OM_Surface* surface, int x1, int y1, int x2, int y2, int thickness) {
+void draw_bevel_border(OM_Surface* surface, int x, int y, int width, int height, int thickness) {
   const u32 light = 0xFFEEEEEE;
   const u32 dark = 0xFF888888;
   for (int i = 0; i < thickness; ++i) {
-    int left = x1 - 1 - i;
-    int top = y1 - 1 - i;
-    int right = left + x2 + 2 * i;
-    int bottom = top + y2 + 2 * i;
+    int left = x - 1 - i;
+    int top = y - 1 - i;
+    int right = left + width + 2 * i;
+    int bottom = top + height + 2 * i;
     OM_DrawLine(surface, left, top, right, top, light);
     OM_DrawLine(surface, right, top, right, bottom, dark);
     OM_DrawLine(surface, left, bottom, right, bottom, dark);
     OM_DrawLine(surface, left, top, left, bottom, light);
   }
 }
+
+// ==== Panel widgets ========================================================
 
 int RV_Button_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   const char* label = (const char*)self->data;
@@ -266,9 +280,9 @@ int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* e
   return pass_to_base(self, super, event);
 }
 
-// ---------------------------------------------------------------------------
-// The editor's map viewport: the view transforms, the top-down drawing of the
-// world and the mouse editing (pan, zoom, pick, add, split, drag, place).
+// ==== View transform and drawing ===========================================
+// The map viewport: the transforms between map units and viewport pixels and
+// the top-down drawing of the world. Its editing follows in the next section.
 
 namespace {
 
@@ -288,16 +302,7 @@ const f32 kSnapStep = 0.5f;
 const f32 kZoomMin = 8.0f;
 const f32 kZoomMax = 64.0f;
 
-enum { KEY_SHIFT = 0x10, KEY_CTRL = 0x11 };
-
 RV_Editor_Data* editor_data() { return OM_editor ? (RV_Editor_Data*)OM_editor->data : nullptr; }
-
-reg vertex_count(OM_World* w) { return w && w->vertices ? w->vertices->length : 0; }
-reg sector_count(OM_World* w) { return w && w->sectors ? w->sectors->length : 0; }
-OM_WorldVertex* vertices(OM_World* w) { return (OM_WorldVertex*)w->vertices->data; }
-OM_WorldSector* sectors(OM_World* w) { return (OM_WorldSector*)w->sectors->data; }
-reg edge_count(OM_WorldSector* s) { return s->edges ? s->edges->length : 0; }
-OM_WorldEdge* edges(OM_WorldSector* s) { return (OM_WorldEdge*)s->edges->data; }
 
 // Truncation toward zero for screen positions; positions far off screen
 // (a vertex thousands of views away) are held to a range an int can take.
@@ -309,24 +314,26 @@ int trunc_px(f32 v) {
 
 // The selection refers to one world: a replaced world drops it.
 void sync_world(RV_Editor_Data* data) {
-  if (data->world != world || data->selectedSector >= sector_count(world))
+  if (data->world != world || data->selectedSector >= world_sector_count(world))
     RV_Editor_WorldChanged(data);
 }
 
 OM_WorldSector* selected_sector(RV_Editor_Data* data, OM_World* w) {
-  if (data->selectedSector >= sector_count(w)) return nullptr;
-  return &sectors(w)[data->selectedSector];
+  return world_sector(w, data->selectedSector);
 }
 
-int vertex_selected(RV_Editor_Data* data, OM_World* w) {
-  return (data->flag & RV_EDITOR_VERTEX_SELECTED) && data->selectedVertex < vertex_count(w);
+// The selected vertex, or null when none is selected.
+OM_WorldVertex* selected_vertex(RV_Editor_Data* data, OM_World* w) {
+  if (!(data->flag & RV_EDITOR_VERTEX_SELECTED)) return nullptr;
+  return world_vertex(w, data->selectedVertex);
 }
 
 // Maps a vertex to the viewport; false when the index names no vertex.
 bool map_vertex(OM_Widget* self, OM_Camera* camera, OM_World* w, reg index, f32* x, f32* y) {
-  if (index >= vertex_count(w)) return false;
-  *x = vertices(w)[index].x;
-  *y = vertices(w)[index].y;
+  const OM_WorldVertex* v = world_vertex(w, index);
+  if (!v) return false;
+  *x = v->x;
+  *y = v->y;
   RV_Editor_Viewport_ViewportToScreen(self, camera, x, y);
   return true;
 }
@@ -337,6 +344,24 @@ void draw_edge(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World
   if (!map_vertex(self, camera, w, edge->v1, &x0, &y0)) return;
   if (!map_vertex(self, camera, w, edge->v2, &x1, &y1)) return;
   OM_DrawLine(surface, trunc_px(x0), trunc_px(y0), trunc_px(x1), trunc_px(y1), color);
+}
+
+// A sector's edges: walls in `wall`, portals in `portal` while portals are
+// shown, and edge number `highlighted` (if there is one) in the highlight
+// colour, whatever its kind.
+void outline_sector(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World* w,
+                    OM_WorldSector* s, u32 wall, u32 portal, reg highlighted) {
+  reg count = sector_edge_count(s);
+  for (reg k = 0; k < count; ++k) {
+    OM_WorldEdge* e = sector_edge(s, k);
+    if (k == highlighted) {
+      draw_edge(self, surface, camera, w, e, kHighlight);
+    } else if (e->type != OM_EDGE_PORTAL) {
+      draw_edge(self, surface, camera, w, e, wall);
+    } else if (draw_portals) {
+      draw_edge(self, surface, camera, w, e, portal);
+    }
+  }
 }
 
 // Scratch space of the fill, grown only when a sector has more edges than any
@@ -370,8 +395,8 @@ bool reserve_scratch(reg n) {
 // its place in the outline. Where no edge continues the chain, the next
 // unused edge in stored order starts a new loop.
 reg collect_corners(OM_Widget* self, OM_Camera* camera, OM_World* w, OM_WorldSector* s) {
-  reg n = edge_count(s);
-  OM_WorldEdge* e = edges(s);
+  reg n = sector_edge_count(s);
+  const OM_WorldEdge* e = sector_edge(s, 0);
   for (reg k = 0; k < n; ++k) scratch.used[k] = 0;
   reg count = 0;
   reg cur = 0;
@@ -396,7 +421,7 @@ reg collect_corners(OM_Widget* self, OM_Camera* camera, OM_World* w, OM_WorldSec
 
 void fill_selected(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World* w,
                    OM_WorldSector* s) {
-  reg n = edge_count(s);
+  reg n = sector_edge_count(s);
   if (n == 0 || !reserve_scratch(n)) return;
   collect_corners(self, camera, w, s);
   f32* cx = scratch.cx;
@@ -457,153 +482,6 @@ void write_label(reg index) {
   int k = 1;
   while (n > 0) labelText[k++] = digits[--n];
   labelText[k] = '\0';
-}
-
-// Appends a vertex; false (nothing changed) when edges could no longer name
-// it or the collection cannot grow.
-bool append_vertex(OM_World* w, f32 x, f32 y, reg* index) {
-  reg count = vertex_count(w);
-  if (count >= RV_EDITOR_MAX_VERTICES) {
-    OM_Print("The map holds at most 65536 vertices: nothing was added");
-    return false;
-  }
-  OM_WorldVertex v = {x, y};
-  OM_Collection_Push(w->vertices, &v);
-  if (w->vertices->length != count + 1) return false;
-  *index = count;
-  return true;
-}
-
-// Splits edge `k` (A -> B) of sector `s` at (x, y): the edge becomes N -> B
-// and A -> N is appended with the same type and payload, so no portal index
-// into the list moves.
-bool split_edge(OM_World* w, OM_WorldSector* s, reg k, f32 x, f32 y, reg* index) {
-  if (!s->edges || k >= edge_count(s)) return false;
-  reg n;
-  if (!append_vertex(w, x, y, &n)) return false;
-  OM_WorldEdge added = edges(s)[k];  // keeps A as v1, and the type and payload
-  added.v2 = (u16)n;
-  reg before = edge_count(s);
-  OM_Collection_Push(s->edges, &added);
-  if (edge_count(s) != before + 1) {
-    w->vertices->length -= 1;
-    return false;
-  }
-  edges(s)[k].v1 = (u16)n;
-  *index = n;
-  return true;
-}
-
-void button_down(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
-  f32 mx = (f32)m->x, my = (f32)m->y;
-  RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &mx, &my);
-  if (!(m->buttons & OM_LMB)) return;
-
-  if (keyboard.keys[KEY_CTRL]) {
-    GameObject* o = OM_camera ? OM_camera->attached_to : nullptr;
-    if (o) {
-      o->x = mx;
-      o->y = my;
-      o->z = 0.0f;
-      // Movement and the first-person view start from the sector the player
-      // now stands in, not the one it was taken from.
-      if (player && o == &player->object)
-        player->sector = world ? get_sector_at(world, mx, my) : nullptr;
-    }
-    return;
-  }
-
-  data->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED);
-  OM_World* w = world;
-
-  reg nv = vertex_count(w);
-  for (reg i = 0; i < nv; ++i) {
-    OM_WorldVertex* v = &vertices(w)[i];
-    if (v->x - kVertexPick < mx && mx <= v->x + kVertexPick && v->y - kVertexPick < my &&
-        my <= v->y + kVertexPick) {
-      data->selectedVertex = i;
-      data->x = m->x;
-      data->y = m->y;
-      data->flag |= RV_EDITOR_VERTEX_SELECTED;
-      break;
-    }
-  }
-
-  f32 ix = 0.0f, iy = 0.0f;
-  OM_WorldSector* s = selected_sector(data, w);
-  if (!(data->flag & RV_EDITOR_VERTEX_SELECTED) && s) {
-    reg ne = edge_count(s);
-    for (reg j = 0; j < ne; ++j) {
-      OM_WorldEdge* e = &edges(s)[j];
-      if (e->v1 >= nv || e->v2 >= nv) continue;
-      OM_WorldVertex p = vertices(w)[e->v1];
-      OM_WorldVertex q = vertices(w)[e->v2];
-      f32 fx, fy;
-      if (OM_DistanceFromPointToLine(mx, my, p.x, p.y, q.x, q.y, &fx, &fy) == 1.0f &&
-          OM_LineLength(mx, my, fx, fy) < kEdgePick) {
-        data->selectedEdge = j;
-        data->flag |= RV_EDITOR_EDGE_SELECTED;
-        ix = fx;
-        iy = fy;
-        break;
-      }
-    }
-  }
-
-  if (m->buttons != OM_LMB || OM_mouse.clicks <= 1 || !w || !w->vertices) return;
-  reg index;
-  if (data->flag & RV_EDITOR_EDGE_SELECTED) {
-    if (split_edge(w, s, data->selectedEdge, ix, iy, &index)) {
-      data->selectedVertex = index;
-      data->flag &= ~RV_EDITOR_EDGE_SELECTED;
-      data->flag |= RV_EDITOR_VERTEX_SELECTED;
-    }
-  } else if (!(data->flag & RV_EDITOR_VERTEX_SELECTED)) {
-    if (append_vertex(w, mx, my, &index)) {
-      data->selectedVertex = index;
-      data->flag |= RV_EDITOR_VERTEX_SELECTED;
-    }
-  }
-}
-
-void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
-  f32 z = data->camera.object.z;
-  if (m->buttons & OM_RMB) {
-    data->camera.object.x += z * ((f32)m->dx / (f32)self->w);
-    data->camera.object.y += z * ((f32)m->dy / (f32)self->h);
-  }
-  if ((m->buttons & OM_LMB) && vertex_selected(data, world)) {
-    if (m->clicks <= 1) {
-      data->flag |= RV_EDITOR_LINE_DRAGGED;
-      data->x = m->x;
-      data->y = m->y;
-    } else {
-      f32 x = (f32)m->x, y = (f32)m->y;
-      RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &x, &y);
-      OM_WorldVertex* v = &vertices(world)[data->selectedVertex];
-      v->x = x;
-      v->y = y;
-      if (!keyboard.keys[KEY_SHIFT]) OM_SnapToGrid(&v->x, &v->y, kSnapStep, kSnapStep);
-    }
-  }
-}
-
-void wheel(RV_Editor_Data* data, OM_Mouse* m) {
-  f32 d = m->wheel > 0 ? 1.0f : -1.0f;
-  data->camera.object.z = OM_MaxF32(OM_MinF32(data->camera.object.z - d, kZoomMax), kZoomMin);
-}
-
-void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
-  OM_FillRect(surface, 0, 0, surface->w, surface->h, kBackground);
-  OM_Editor_Viewport_DrawGrid(self, surface, &data->camera);
-  OM_Editor_Viewport_DrawSectors(self, surface, &data->camera, world);
-  if (drawVertices) OM_Editor_Viewport_DrawVertices(self, surface, &data->camera, world);
-  if (drawCamera && OM_camera)
-    OM_Editor_Viewport_DrawCamera(self, surface, &data->camera, OM_camera);
-  f32 x, y;
-  if ((data->flag & RV_EDITOR_LINE_DRAGGED) &&
-      map_vertex(self, &data->camera, world, data->selectedVertex, &x, &y))
-    OM_DrawLine(surface, trunc_px(x), trunc_px(y), data->x, data->y, kHighlight);
 }
 
 }  // namespace
@@ -674,43 +552,27 @@ void OM_Editor_Viewport_DrawSectors(OM_Widget* self, OM_Surface* surface, OM_Cam
                                     OM_World* w) {
   RV_Editor_Data* data = editor_data();
   if (!data || !w) return;
-  reg count = sector_count(w);
+  reg count = world_sector_count(w);
   for (reg i = 0; i < count; ++i) {
     if (i == data->selectedSector) continue;
-    OM_WorldSector* s = &sectors(w)[i];
+    OM_WorldSector* s = world_sector(w, i);
     // The selection follows the player from sector to sector.
     if (player && player->sector == s) data->selectedSector = i;
-    reg ne = edge_count(s);
-    for (reg k = 0; k < ne; ++k) {
-      OM_WorldEdge* e = &edges(s)[k];
-      if (e->type == OM_EDGE_PORTAL) {
-        if (draw_portals) draw_edge(self, surface, camera, w, e, kPortal);
-      } else {
-        draw_edge(self, surface, camera, w, e, kWall);
-      }
-    }
+    outline_sector(self, surface, camera, w, s, kWall, kPortal, sector_edge_count(s));
   }
 
   OM_WorldSector* s = selected_sector(data, w);
   if (!s) return;
   fill_selected(self, surface, camera, w, s);
-  reg ne = edge_count(s);
-  for (reg k = 0; k < ne; ++k) {
-    OM_WorldEdge* e = &edges(s)[k];
-    if ((data->flag & RV_EDITOR_EDGE_SELECTED) && k == data->selectedEdge) {
-      draw_edge(self, surface, camera, w, e, kHighlight);
-    } else if (e->type == OM_EDGE_PORTAL) {
-      if (draw_portals) draw_edge(self, surface, camera, w, e, kSelectedPortal);
-    } else {
-      draw_edge(self, surface, camera, w, e, kSelectedWall);
-    }
-  }
+  reg highlighted = sector_edge_count(s);
+  if (data->flag & RV_EDITOR_EDGE_SELECTED) highlighted = data->selectedEdge;
+  outline_sector(self, surface, camera, w, s, kSelectedWall, kSelectedPortal, highlighted);
 }
 
 void OM_Editor_Viewport_DrawVertices(OM_Widget* self, OM_Surface* surface, OM_Camera* camera,
                                      OM_World* w) {
   RV_Editor_Data* data = editor_data();
-  reg count = vertex_count(w);
+  reg count = world_vertex_count(w);
   f32 size = (f32)vertexSize;
   for (reg i = 0; i < count; ++i) {
     f32 x, y;
@@ -744,14 +606,189 @@ void OM_Editor_Viewport_DrawCamera(OM_Widget* self, OM_Surface* surface, OM_Came
   OM_DrawLine(surface, trunc_px(x0), trunc_px(y0), trunc_px(x1), trunc_px(y1), kCameraLine);
 }
 
+namespace {
+
+// The viewport's draw event: background, grid, sectors, vertices, the game
+// camera's direction and the dragged line, each over the one before.
+void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
+  OM_FillRect(surface, 0, 0, surface->w, surface->h, kBackground);
+  OM_Editor_Viewport_DrawGrid(self, surface, &data->camera);
+  OM_Editor_Viewport_DrawSectors(self, surface, &data->camera, world);
+  if (drawVertices) OM_Editor_Viewport_DrawVertices(self, surface, &data->camera, world);
+  if (drawCamera && OM_camera)
+    OM_Editor_Viewport_DrawCamera(self, surface, &data->camera, OM_camera);
+  f32 x, y;
+  if ((data->flag & RV_EDITOR_LINE_DRAGGED) &&
+      map_vertex(self, &data->camera, world, data->selectedVertex, &x, &y))
+    OM_DrawLine(surface, trunc_px(x), trunc_px(y), data->x, data->y, kHighlight);
+}
+
+}  // namespace
+
+// ==== Editing ==============================================================
+// Mouse input in the map: pan, zoom, pick, add, split, drag, place the player.
+
+namespace {
+
+// Appends a vertex; false (nothing changed) when edges could no longer name
+// it or the collection cannot grow.
+bool append_vertex(OM_World* w, f32 x, f32 y, reg* index) {
+  reg count = world_vertex_count(w);
+  if (count >= RV_EDITOR_MAX_VERTICES) {
+    OM_Print("The map holds at most 65536 vertices: nothing was added");
+    return false;
+  }
+  OM_WorldVertex v = {x, y};
+  OM_Collection_Push(w->vertices, &v);
+  if (world_vertex_count(w) != count + 1) return false;
+  *index = count;
+  return true;
+}
+
+// Splits edge `k` (A -> B) of sector `s` at (x, y): the edge becomes N -> B
+// and A -> N is appended with the same type and payload, so no portal index
+// into the list moves.
+bool split_edge(OM_World* w, OM_WorldSector* s, reg k, f32 x, f32 y, reg* index) {
+  OM_WorldEdge* edge = sector_edge(s, k);
+  if (!edge) return false;
+  OM_WorldEdge added = *edge;  // keeps A as v1, and the type and payload
+  reg n;
+  if (!append_vertex(w, x, y, &n)) return false;
+  added.v2 = (u16)n;
+  reg before = sector_edge_count(s);
+  OM_Collection_Push(s->edges, &added);
+  if (sector_edge_count(s) != before + 1) {
+    w->vertices->length -= 1;
+    return false;
+  }
+  sector_edge(s, k)->v1 = (u16)n;  // the push may have moved the list
+  *index = n;
+  return true;
+}
+
+// Ctrl + click: the game camera's object (the player) stands at the point.
+void place_player(f32 mx, f32 my) {
+  GameObject* o = OM_camera ? OM_camera->attached_to : nullptr;
+  if (!o) return;
+  o->x = mx;
+  o->y = my;
+  o->z = 0.0f;
+  // Movement and the first-person view start from the sector the player now
+  // stands in, not the one it was taken from.
+  if (player && o == &player->object) player->sector = get_sector_at(world, mx, my);
+}
+
+// Selects the lowest-numbered vertex whose pick box holds the map point; the
+// box is open below and closed above on both axes.
+bool pick_vertex(RV_Editor_Data* data, OM_World* w, f32 mx, f32 my, const OM_Mouse* m) {
+  reg count = world_vertex_count(w);
+  for (reg i = 0; i < count; ++i) {
+    const OM_WorldVertex* v = world_vertex(w, i);
+    if (v->x - kVertexPick < mx && mx <= v->x + kVertexPick && v->y - kVertexPick < my &&
+        my <= v->y + kVertexPick) {
+      data->selectedVertex = i;
+      data->x = m->x;
+      data->y = m->y;
+      data->flag |= RV_EDITOR_VERTEX_SELECTED;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Selects the first edge of the selected sector, in stored order, with a
+// foot point nearer than the pick distance; (*fx, *fy) is that foot point.
+bool pick_edge(RV_Editor_Data* data, OM_World* w, f32 mx, f32 my, f32* fx, f32* fy) {
+  OM_WorldSector* s = selected_sector(data, w);
+  reg count = sector_edge_count(s);
+  for (reg j = 0; j < count; ++j) {
+    const OM_WorldEdge* e = sector_edge(s, j);
+    const OM_WorldVertex* p = world_vertex(w, e->v1);
+    const OM_WorldVertex* q = world_vertex(w, e->v2);
+    if (!p || !q) continue;
+    f32 ix, iy;
+    if (OM_HasFootPoint(mx, my, p->x, p->y, q->x, q->y, &ix, &iy) &&
+        OM_LineLength(mx, my, ix, iy) < kEdgePick) {
+      data->selectedEdge = j;
+      data->flag |= RV_EDITOR_EDGE_SELECTED;
+      *fx = ix;
+      *fy = iy;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The second press of a double-click: splits the picked edge at its foot
+// point, or adds a vertex on empty map; on a picked vertex it does nothing.
+void add_or_split(RV_Editor_Data* data, OM_World* w, f32 mx, f32 my, f32 fx, f32 fy) {
+  reg index;
+  if (data->flag & RV_EDITOR_EDGE_SELECTED) {
+    if (split_edge(w, selected_sector(data, w), data->selectedEdge, fx, fy, &index)) {
+      data->selectedVertex = index;
+      data->flag &= ~RV_EDITOR_EDGE_SELECTED;
+      data->flag |= RV_EDITOR_VERTEX_SELECTED;
+    }
+  } else if (!(data->flag & RV_EDITOR_VERTEX_SELECTED)) {
+    if (append_vertex(w, mx, my, &index)) {
+      data->selectedVertex = index;
+      data->flag |= RV_EDITOR_VERTEX_SELECTED;
+    }
+  }
+}
+
+void button_down(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
+  f32 mx = (f32)m->x, my = (f32)m->y;
+  RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &mx, &my);
+  if (!(m->buttons & OM_LMB)) return;
+  if (keyboard.keys[OM_KEY_CTRL]) {
+    place_player(mx, my);
+    return;
+  }
+  data->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED);
+  f32 fx = 0.0f, fy = 0.0f;
+  if (!pick_vertex(data, world, mx, my, m)) pick_edge(data, world, mx, my, &fx, &fy);
+  bool second_press = m->buttons == OM_LMB && OM_mouse.clicks > 1;
+  if (second_press && world && world->vertices) add_or_split(data, world, mx, my, fx, fy);
+}
+
+void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
+  f32 z = data->camera.object.z;
+  if (m->buttons & OM_RMB) {
+    data->camera.object.x += z * ((f32)m->dx / (f32)self->w);
+    data->camera.object.y += z * ((f32)m->dy / (f32)self->h);
+  }
+  OM_WorldVertex* v = selected_vertex(data, world);
+  if (!(m->buttons & OM_LMB) || !v) return;
+  if (m->clicks <= 1) {
+    // A single press only shows a line from the vertex to the pointer.
+    data->flag |= RV_EDITOR_LINE_DRAGGED;
+    data->x = m->x;
+    data->y = m->y;
+    return;
+  }
+  f32 x = (f32)m->x, y = (f32)m->y;
+  RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &x, &y);
+  v->x = x;
+  v->y = y;
+  if (!keyboard.keys[OM_KEY_SHIFT]) OM_SnapToGrid(&v->x, &v->y, kSnapStep, kSnapStep);
+}
+
+void wheel(RV_Editor_Data* data, OM_Mouse* m) {
+  f32 d = m->wheel > 0 ? 1.0f : -1.0f;
+  data->camera.object.z = OM_MaxF32(OM_MinF32(data->camera.object.z - d, kZoomMax), kZoomMin);
+}
+
+}  // namespace
+
 int RV_Editor_Viewport_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   RV_Editor_Data* data = editor_data();
-  if (!data) return super->HandleEvent(self, super->super, event);
+  if (!data) return pass_to_base(self, super, event);
   switch (event->type) {
     case OM_EVENT_DRAW:
       sync_world(data);
       draw(self, data, event->surface);
-      super->HandleEvent(self, super->super, event);
+      pass_to_base(self, super, event);
       return 0;
     case OM_EVENT_MOUSE_BUTTON_DOWN:
       sync_world(data);
@@ -763,6 +800,6 @@ int RV_Editor_Viewport_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* 
       return 0;
     case OM_EVENT_MOUSE_WHEEL: wheel(data, event->mouse); return 0;
     case OM_EVENT_MOUSE_BUTTON_UP: data->flag &= ~RV_EDITOR_LINE_DRAGGED; return 0;
-    default: return super->HandleEvent(self, super->super, event);
+    default: return pass_to_base(self, super, event);
   }
 }

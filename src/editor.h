@@ -11,14 +11,18 @@
 struct OM_Surface;
 struct OM_World;
 
+// View settings, toggled across the program (keys, the menu bar commands).
 extern int draw_portals;  // also makes the renderer see through portals
-extern int draw_edges;
 extern int drawVertices;
 extern int drawVerticesLabel;
 extern int drawCamera;
-extern int vertexSize;
+extern int vertexSize;  // half the side of a vertex square, pixels
 extern int relative_map_mode;
 extern u32 OM_Editor_Viewport_GridColor;
+// Kept for the design, read by nothing yet: the N key and the menu toggle
+// draw_edges, the wheel steps editor_scale, the menu steps the snap grid;
+// the map draws every edge, zooms by its own camera and snaps to 0.5.
+extern int draw_edges;
 extern f32 editor_scale;
 extern int snap_grid_x;
 extern int snap_grid_y;
@@ -36,7 +40,9 @@ enum { RV_EDITOR_MAX_VERTICES = 65536 };
 
 // The editor's shared state, reached as OM_editor->data.
 struct RV_Editor_Data {
-  // object.x, object.y: pan in map units; object.z: map units across the view.
+  // object.x, object.y: pan in map units; object.z: map units across the
+  // view. Its angle, fov, view_distance and attached_to are set at start and
+  // read by nothing.
   OM_Camera camera;
   int flag;
   reg selectedVertex;  // valid while RV_EDITOR_VERTEX_SELECTED is set
@@ -67,16 +73,16 @@ int RV_Editor_ToolbarButton_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Ev
 int RV_Menu_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
 int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
 
-// Raised frame of `thickness` rings around the x2 x y2 rectangle at (x1, y1):
-// light top and left, dark bottom and right.
-void draw_bevel_border(OM_Surface* surface, int x1, int y1, int x2, int y2, int thickness);
+// Raised frame of `thickness` rings around the width x height rectangle whose
+// top-left pixel is (x, y): light top and left, dark bottom and right.
+void draw_bevel_border(OM_Surface* surface, int x, int y, int width, int height, int thickness);
 
 // Drops the vertex and edge selection and the dragged line, and brings the
 // selected sector back into the current world's range. Called whenever the
 // global world is replaced; the viewport also notices a new world pointer.
 void RV_Editor_WorldChanged(RV_Editor_Data* data);
 
-// --- Viewport (editor_viewport.cpp) ---
+// ---- The map viewport ----------------------------------------------------
 
 int RV_Editor_Viewport_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);
 

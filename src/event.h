@@ -11,14 +11,14 @@ enum OM_EventType : i32 {
   OM_EVENT_TICK = 2,
   OM_EVENT_DRAW = 3,
   OM_EVENT_QUIT = 4,
-  OM_EVENT_AUDIO_FILL = 5,
+  OM_EVENT_AUDIO_FILL = 5,  // reserved: nothing sends it
   OM_EVENT_KEYBOARD_KEY_DOWN = 6,
   OM_EVENT_KEYBOARD_KEY_UP = 7,
   OM_EVENT_MOUSE_MOVE = 8,
   OM_EVENT_MOUSE_WHEEL = 9,
   OM_EVENT_MOUSE_BUTTON_DOWN = 10,
   OM_EVENT_MOUSE_BUTTON_UP = 11,
-  OM_EVENT_RESIZE = 12,
+  OM_EVENT_RESIZE = 12,  // reserved: nothing sends it
 };
 
 enum OM_MouseButton : i32 {
@@ -42,7 +42,7 @@ struct OM_Event {
   union {
     OM_Surface* surface;
     OM_Mouse* mouse;
-    int key;  // virtual-key code, low 8 bits
-    f64 time;
+    int key;   // virtual-key code, low 8 bits
+    f64 time;  // kept for the design (it sizes the payload); nothing fills or reads it
   };
 };

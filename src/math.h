@@ -30,3 +30,8 @@ f32 dist2(f32 x0, f32 y0, f32 x1, f32 y1);
 // projecting before the start gets the start point. One projecting on or
 // beyond the end, or a zero-length segment, gives 0.0 and NaN outputs.
 f32 OM_DistanceFromPointToLine(f32 px, f32 py, f32 x0, f32 y0, f32 x1, f32 y1, f32* ix, f32* iy);
+// OM_DistanceFromPointToLine read for what it reports: whether a foot point
+// was written.
+inline bool OM_HasFootPoint(f32 px, f32 py, f32 x0, f32 y0, f32 x1, f32 y1, f32* ix, f32* iy) {
+  return OM_DistanceFromPointToLine(px, py, x0, y0, x1, y1, ix, iy) == 1.0f;
+}

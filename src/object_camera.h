@@ -1,3 +1,4 @@
+// The camera: a viewpoint that follows the object it is attached to.
 #pragma once
 
 #include "object.h"

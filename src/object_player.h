@@ -1,3 +1,5 @@
+// The player: the one moving object, walked by the keys and carried through
+// portals.
 #pragma once
 
 #include "object.h"
@@ -7,8 +9,8 @@ struct OM_WorldSector;
 
 struct Player {
   GameObject object;
-  f32 height;
-  f32 eye_height;
+  f32 height;      // kept for the design: nothing in movement or drawing reads
+  f32 eye_height;  // these two yet (the eye height is object.z)
   f32 mass;
   f32 movement_speed;
   f32 rotation_speed;

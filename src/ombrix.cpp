@@ -1,3 +1,13 @@
+// The game core: the program's single event entry point, start-up, the
+// simulation step (player and camera) and the frame, with the first-person
+// renderer that draws gameplay and the editor's preview.
+//
+// Sections (grep for "// ==== "):
+//   State                    the program-wide objects and the polled input
+//   Start-up and event entry OM_Game_Handle, OM_Init, shortcuts, world reload
+//   Simulation               OM_Update, update_player, update_camera
+//   Renderer                 draw_game_viewport, its ray walk, the column
+//                            fill and the SSE2 / AVX2 kernels
 #include "ombrix.h"
 
 #include <cmath>
@@ -11,9 +21,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "collection.h"
 #include "draw.h"
 #include "editor.h"
+#include "keys.h"
 #include "math.h"
 #include "object_camera.h"
 #include "object_player.h"
@@ -21,6 +31,8 @@
 #include "surface.h"
 #include "ui_widget.h"
 #include "world.h"
+
+// ==== State ================================================================
 
 OM_Keyboard keyboard;
 u8 OM_keyboard[255];
@@ -37,34 +49,11 @@ Camera* OM_camera;
 OM_Font* OM_font;
 OM_Surface* dummyTexture;
 
-enum {
-  KEY_TAB = 0x09,
-  KEY_CTRL = 0x11,
-  KEY_B = 0x42,
-  KEY_M = 0x4D,
-  KEY_N = 0x4E,
-  KEY_O = 0x4F,
-  KEY_S = 0x53,
-  KEY_V = 0x56,
-};
-
-// ---- Player and camera -------------------------------------------------
-
-enum {
-  KEY_SPACE = 0x20,
-  KEY_A = 0x41,
-  KEY_D = 0x44,
-  KEY_E = 0x45,
-  KEY_Q = 0x51,
-  KEY_W = 0x57,
-};
-
-static const f32 friction = 0.1f;  // fraction of the velocity lost per tick
-static const f32 mouse_sensitivity = 2.0f;
-
-// Start-up records: one player and one camera for the whole run.
+// The one player and the one camera of the run; the globals point here.
 static Player startPlayer;
 static Camera startCamera;
+
+// ==== Start-up and event entry ============================================
 
 static void create_player(OM_World* w) {
   Player p = {};
@@ -91,18 +80,169 @@ static void create_camera(Player* p) {
   OM_camera = &startCamera;
 }
 
-static const OM_WorldVertex* vertex_of(OM_World* w, u16 index) {
-  if (!w || !w->vertices || index >= w->vertices->length) return nullptr;
-  return static_cast<const OM_WorldVertex*>(w->vertices->data) + index;
+// The editor root covers the frame buffer; its init builds the toolbar, the
+// map viewport and the console. A start-up that runs again (only tests do)
+// replaces the editor it made before.
+static int init_editor() {
+  OM_Widget root = OM_Editor_Prototype;
+  root.w = OM_frameBuffer ? OM_frameBuffer->w : OM_FRAME_WIDTH;
+  root.h = OM_frameBuffer ? OM_frameBuffer->h : OM_FRAME_HEIGHT;
+  // Nothing may reach the old editor through the global while it goes.
+  OM_Widget* old = OM_editor;
+  OM_editor = nullptr;
+  OM_DestroyWidget(old);
+  OM_editor = OM_CreateWidget(&root);
+  return OM_editor ? 0 : 1;
 }
 
-// The edge a portal names, or null when its indices lead nowhere.
-static const OM_WorldEdge* portal_target(OM_World* w, const OM_WorldEdge* portal) {
-  if (!w || !w->sectors || portal->portal_sector >= w->sectors->length) return nullptr;
-  const OM_WorldSector* s =
-      static_cast<const OM_WorldSector*>(w->sectors->data) + portal->portal_sector;
-  if (!s->edges || portal->portal_edge >= s->edges->length) return nullptr;
-  return static_cast<const OM_WorldEdge*>(s->edges->data) + portal->portal_edge;
+// A texture resource decoded into a new surface, or null.
+static OM_Surface* load_resource_surface(const char* path) {
+  OM_Stream* stream = OM_OpenStream(path, OM_STREAM_READ);
+  OM_Surface* surface = stream ? OM_LoadSurface(stream) : nullptr;
+  OM_ReleaseStream(stream);
+  return surface;
+}
+
+int OM_Init() {
+  world = load_world("WORLD_DEVEL");
+  if (!world) return 1;
+  create_player(world);
+  create_camera(player);
+
+  OM_Stream* stream = OM_OpenStream("res://FNT_IBM", OM_STREAM_READ);
+  if (stream) {
+    OM_font = OM_LoadFont(stream);
+    OM_ReleaseStream(stream);
+  }
+  if (!OM_font) return 1;
+
+  if (init_editor() != 0) return 1;
+
+  // The renderer draws this wherever a texture is missing: without it there
+  // is nothing safe to draw with.
+  dummyTexture = load_resource_surface("res://TEX_WDUMMY");
+  if (!dummyTexture) return 1;
+
+  gameState = EDITOR_PREVIEW;
+  return 0;
+}
+
+void reload_world() {
+  OM_World* fresh = load_world("WORLD_DUMP");
+  if (!fresh) return;  // out of memory: keep playing in the current world
+  OM_World* old = world;
+  world = fresh;
+  if (player) {
+    player->world = fresh;
+    player->sector = get_sector_at(fresh, player->object.x, player->object.y);
+  }
+  if (old && old != fresh) release_world(old);
+  // The editor's selection named vertices and edges of the old world.
+  if (OM_editor) RV_Editor_WorldChanged((RV_Editor_Data*)OM_editor->data);
+}
+
+static void toggle(int* flag) { *flag = *flag == 0 ? 1 : 0; }
+
+static void handle_shortcuts(int key) {
+  if (key == OM_KEY_TAB) {
+    switch (gameState) {
+      case EDITOR: gameState = GAMEPLAY; break;
+      case GAMEPLAY: gameState = EDITOR_PREVIEW; break;
+      default: gameState = EDITOR; break;
+    }
+  }
+  if (key == OM_KEY_V) toggle(&drawVertices);
+  if (key == OM_KEY_B) toggle(&draw_portals);
+  if (key == OM_KEY_N) toggle(&draw_edges);
+  if (key == OM_KEY_M) toggle(&relative_map_mode);
+  // The held keys decide, not the event's: while Ctrl and S are down every
+  // key-down (auto-repeats, other keys) saves again; likewise Ctrl and O.
+  const u8* held = keyboard.keys;
+  if (held[OM_KEY_CTRL] && held[OM_KEY_S] == 1) save_world("WORLD_DUMP", world);
+  if (held[OM_KEY_CTRL] && held[OM_KEY_O] == 1) reload_world();
+}
+
+// The polled cursor, in frame-buffer pixels, and a left-button press for
+// widgets that decide while they draw (the menu bar).
+static void feed_polled_mouse(OM_Event* event) {
+  static i32 held;
+  OM_Mouse* m = event->mouse;
+  if (!m) return;
+  switch (event->type) {
+    case OM_EVENT_MOUSE_MOVE:
+    case OM_EVENT_MOUSE_WHEEL:
+    case OM_EVENT_MOUSE_BUTTON_DOWN:
+    case OM_EVENT_MOUSE_BUTTON_UP: break;
+    default: return;
+  }
+  mouse.cursor.x = m->x;
+  mouse.cursor.y = m->y;
+  if (event->type == OM_EVENT_MOUSE_BUTTON_DOWN && (m->buttons & OM_LMB) && !(held & OM_LMB))
+    mouse.LMB = 1;
+  held = m->buttons;
+}
+
+// Codes run 0..255 but the table has 255 slots: 255 is held nowhere.
+static void set_key(int key, u8 down) {
+  if (key >= 0 && key < 255) keyboard.keys[key] = down;
+}
+
+int OM_Game_Handle(OM_Event* event) {
+  switch (event->type) {
+    case OM_EVENT_INIT:
+      OM_frameBuffer = OM_CreateSurface(OM_FRAME_WIDTH, OM_FRAME_HEIGHT);
+      if (!OM_frameBuffer || OM_Init() != 0) return 1;
+      event->surface = OM_frameBuffer;
+      return 0;
+    case OM_EVENT_TICK: OM_Update(); return 0;
+    case OM_EVENT_DRAW: OM_Render(); return 0;
+    case OM_EVENT_QUIT:
+      OM_DestroySurface(OM_frameBuffer);
+      OM_frameBuffer = nullptr;
+      return 0;
+    case OM_EVENT_KEYBOARD_KEY_DOWN:
+      set_key(event->key, 1);
+      handle_shortcuts(event->key);
+      return 0;
+    case OM_EVENT_KEYBOARD_KEY_UP: set_key(event->key, 0); return 0;
+    default:
+      // Mouse and every other event go to the editor in every game state.
+      feed_polled_mouse(event);
+      return OM_Widget_Dispatch(OM_editor, event);
+  }
+}
+
+void OM_Render() {
+  // The editor states draw the whole screen through the editor root.
+  if ((gameState == EDITOR || gameState == EDITOR_PREVIEW) && OM_frameBuffer)
+    OM_Widget_Send(OM_editor, OM_EVENT_DRAW, OM_frameBuffer);
+  if (gameState == GAMEPLAY) draw_game_viewport(OM_frameBuffer);
+  // A press is seen by the one frame drawn after it, not by every frame
+  // while the button is held.
+  mouse.LMB = 0;
+}
+
+// ==== Simulation ===========================================================
+
+static const f32 friction = 0.1f;  // fraction of the velocity lost per tick
+static const f32 mouse_sensitivity = 2.0f;
+
+void OM_Update() {
+  OM_Widget_Send(OM_editor, OM_EVENT_TICK, nullptr);
+  if (gameState == GAMEPLAY) {
+    if (player) {
+      f32 turn = player->rotation_speed * mouse.delta.x * timer.delta * mouse_sensitivity;
+      player->object.angle = player->object.angle - turn;
+    }
+    if (OM_frameBuffer) {
+      mouse.cursor.x = OM_frameBuffer->w / 2;
+      mouse.cursor.y = OM_frameBuffer->h / 2;
+    }
+  }
+  if (mouse.wheel.delta != 0)
+    editor_scale = static_cast<f32>(editor_scale + mouse.wheel.delta * 0.01);
+  update_player();
+  update_camera();
 }
 
 // Tests the step (x, y) -> (*nx, *ny) against the edges of the player's
@@ -110,23 +250,19 @@ static const OM_WorldEdge* portal_target(OM_World* w, const OM_WorldEdge* portal
 // between the two edges' midpoints and changes the sector, anything else
 // blocks. Returns 1 when the step is blocked.
 static int collide(Player* p, f32 x, f32 y, f32* nx, f32* ny) {
-  OM_Collection* edges = p->sector->edges;
-  for (reg i = 0; edges && i < edges->length; i++) {
-    const OM_WorldEdge* edge = static_cast<const OM_WorldEdge*>(edges->data) + i;
-    const OM_WorldVertex* a = vertex_of(world, edge->v1);
-    const OM_WorldVertex* b = vertex_of(world, edge->v2);
+  reg count = sector_edge_count(p->sector);
+  for (reg i = 0; i < count; i++) {
+    const OM_WorldEdge* edge = sector_edge(p->sector, i);
+    const OM_WorldVertex* a = world_vertex(world, edge->v1);
+    const OM_WorldVertex* b = world_vertex(world, edge->v2);
     if (!a || !b) continue;  // an edge without both ends cannot be met
     f32 ix, iy;
     if (!OM_LineIntersect(x, y, *nx, *ny, a->x, a->y, b->x, b->y, &ix, &iy)) continue;
     if (edge->type != OM_EDGE_PORTAL) return 1;
-    const OM_WorldEdge* link = portal_target(world, edge);
-    const OM_WorldVertex* c = link ? vertex_of(world, link->v1) : nullptr;
-    const OM_WorldVertex* d = link ? vertex_of(world, link->v2) : nullptr;
-    if (!c || !d) return 1;  // a portal into nothing holds like a wall
-    f32 m0x = (a->x + b->x) / 2, m0y = (a->y + b->y) / 2;
-    f32 m1x = (c->x + d->x) / 2, m1y = (c->y + d->y) / 2;
-    *nx = *nx + (m1x - m0x);
-    *ny = *ny + (m1y - m0y);
+    f32 dx, dy;
+    if (!world_portal_shift(world, edge, &dx, &dy)) return 1;  // a portal into nothing holds
+    *nx = *nx + dx;
+    *ny = *ny + dy;
     p->sector = get_sector_at(world, *nx, *ny);
     return 0;
   }
@@ -138,10 +274,10 @@ void update_player() {
   if (!p) return;
   const u8* keys = keyboard.keys;
   int gameplay = gameState == GAMEPLAY;
-  int turn_left = gameplay ? KEY_Q : KEY_A;
-  int turn_right = gameplay ? KEY_E : KEY_D;
-  int strafe_left = gameplay ? KEY_A : KEY_Q;
-  int strafe_right = gameplay ? KEY_D : KEY_E;
+  int turn_left = gameplay ? OM_KEY_Q : OM_KEY_A;
+  int turn_right = gameplay ? OM_KEY_E : OM_KEY_D;
+  int strafe_left = gameplay ? OM_KEY_A : OM_KEY_Q;
+  int strafe_right = gameplay ? OM_KEY_D : OM_KEY_E;
 
   f32 a = p->object.angle;
   if (keys[turn_left]) a = a - p->rotation_speed;
@@ -149,15 +285,15 @@ void update_player() {
   p->object.angle = a;
 
   f32 ms = p->movement_speed;
-  if (keys[KEY_SPACE]) p->object.z = p->object.z + ms / 24;
-  if (keys[KEY_CTRL]) p->object.z = p->object.z - ms / 24;
+  if (keys[OM_KEY_SPACE]) p->object.z = p->object.z + ms / 24;
+  if (keys[OM_KEY_CTRL]) p->object.z = p->object.z - ms / 24;
 
   f32 fx = 0.0f, fy = 0.0f;
-  if (keys[KEY_W]) {
+  if (keys[OM_KEY_W]) {
     fx = fx + ms * cosf(a);
     fy = fy + ms * sinf(a);
   }
-  if (keys[KEY_S]) {
+  if (keys[OM_KEY_S]) {
     fx = fx + -ms * cosf(a);
     fy = fy + -ms * sinf(a);
   }
@@ -196,173 +332,8 @@ void update_camera() {
   c->object.angle = c->attached_to->angle;
 }
 
-void reload_world() {
-  OM_World* fresh = load_world("WORLD_DUMP");
-  if (!fresh) return;  // out of memory: keep playing in the current world
-  OM_World* old = world;
-  world = fresh;
-  if (player) {
-    player->world = fresh;
-    player->sector = get_sector_at(fresh, player->object.x, player->object.y);
-  }
-  if (old && old != fresh) release_world(old);
-  // The editor's selection named vertices and edges of the old world.
-  if (OM_editor) RV_Editor_WorldChanged((RV_Editor_Data*)OM_editor->data);
-}
-
-static void toggle(int* flag) { *flag = *flag == 0 ? 1 : 0; }
-
-static void handle_shortcuts(int key) {
-  if (key == KEY_TAB) {
-    switch (gameState) {
-      case EDITOR: gameState = GAMEPLAY; break;
-      case GAMEPLAY: gameState = EDITOR_PREVIEW; break;
-      default: gameState = EDITOR; break;
-    }
-  }
-  if (key == KEY_V) toggle(&drawVertices);
-  if (key == KEY_B) toggle(&draw_portals);
-  if (key == KEY_N) toggle(&draw_edges);
-  if (key == KEY_M) toggle(&relative_map_mode);
-  // The held keys decide, not the event's: while Ctrl and S are down every
-  // key-down (auto-repeats, other keys) saves again; likewise Ctrl and O.
-  if (keyboard.keys[KEY_CTRL] && keyboard.keys[KEY_S] == 1) save_world("WORLD_DUMP", world);
-  if (keyboard.keys[KEY_CTRL] && keyboard.keys[KEY_O] == 1) reload_world();
-}
-
-// Start-up step 5: the editor root covers the frame buffer; its init builds
-// the toolbar, the map viewport and the console.
-// A start-up that runs again replaces the editor it made before.
-static int init_editor() {
-  OM_Widget root = OM_Editor_Prototype;
-  root.w = OM_frameBuffer ? OM_frameBuffer->w : OM_FRAME_WIDTH;
-  root.h = OM_frameBuffer ? OM_frameBuffer->h : OM_FRAME_HEIGHT;
-  // Nothing may reach the old editor through the global while it goes.
-  OM_Widget* old = OM_editor;
-  OM_editor = nullptr;
-  OM_DestroyWidget(old);
-  OM_editor = OM_CreateWidget(&root);
-  return OM_editor ? 0 : 1;
-}
-
-int OM_Init() {
-  world = load_world("WORLD_DEVEL");
-  if (!world) return 1;
-  create_player(world);
-  create_camera(player);
-
-  OM_Stream* stream = OM_OpenStream("res://FNT_IBM", OM_STREAM_READ);
-  if (stream) {
-    OM_font = OM_LoadFont(stream);
-    OM_ReleaseStream(stream);
-  }
-  if (!OM_font) return 1;
-
-  if (init_editor() != 0) return 1;
-
-  // The renderer draws this wherever a texture is missing: without it there
-  // is nothing safe to draw with.
-  stream = OM_OpenStream("res://TEX_WDUMMY", OM_STREAM_READ);
-  dummyTexture = OM_LoadSurface(stream);
-  OM_ReleaseStream(stream);
-  if (!dummyTexture) return 1;
-
-  gameState = EDITOR_PREVIEW;
-  return 0;
-}
-
-void OM_Update() {
-  if (OM_editor && OM_editor->HandleEvent) {
-    OM_Event tick;
-    memset(&tick, 0, sizeof tick);
-    tick.type = OM_EVENT_TICK;
-    OM_editor->HandleEvent(OM_editor, OM_editor->super, &tick);
-  }
-  if (gameState == GAMEPLAY) {
-    if (player) {
-      f32 turn = player->rotation_speed * mouse.delta.x * timer.delta * mouse_sensitivity;
-      player->object.angle = player->object.angle - turn;
-    }
-    if (OM_frameBuffer) {
-      mouse.cursor.x = OM_frameBuffer->w / 2;
-      mouse.cursor.y = OM_frameBuffer->h / 2;
-    }
-  }
-  if (mouse.wheel.delta != 0)
-    editor_scale = static_cast<f32>(editor_scale + mouse.wheel.delta * 0.01);
-  update_player();
-  update_camera();
-}
-
-// The editor states draw the whole screen through the editor root.
-static void render_editor() {
-  if (!OM_editor || !OM_frameBuffer) return;
-  OM_Event draw;
-  memset(&draw, 0, sizeof draw);
-  draw.type = OM_EVENT_DRAW;
-  draw.surface = OM_frameBuffer;
-  OM_editor->HandleEvent(OM_editor, OM_editor->super, &draw);
-}
-
-void OM_Render() {
-  if (gameState == EDITOR || gameState == EDITOR_PREVIEW) render_editor();
-  if (gameState == GAMEPLAY) draw_game_viewport(OM_frameBuffer);
-  // A press is seen by the one frame drawn after it, not by every frame
-  // while the button is held.
-  mouse.LMB = 0;
-}
-
-// The polled cursor, in frame-buffer pixels, and a left-button press for
-// widgets that decide while they draw (the menu bar).
-static void feed_polled_mouse(OM_Event* event) {
-  static i32 held;
-  OM_Mouse* m = event->mouse;
-  if (!m) return;
-  switch (event->type) {
-    case OM_EVENT_MOUSE_MOVE:
-    case OM_EVENT_MOUSE_WHEEL:
-    case OM_EVENT_MOUSE_BUTTON_DOWN:
-    case OM_EVENT_MOUSE_BUTTON_UP: break;
-    default: return;
-  }
-  mouse.cursor.x = m->x;
-  mouse.cursor.y = m->y;
-  if (event->type == OM_EVENT_MOUSE_BUTTON_DOWN && (m->buttons & OM_LMB) && !(held & OM_LMB))
-    mouse.LMB = 1;
-  held = m->buttons;
-}
-
-int OM_Game_Handle(OM_Event* event) {
-  switch (event->type) {
-    case OM_EVENT_INIT:
-      OM_frameBuffer = OM_CreateSurface(OM_FRAME_WIDTH, OM_FRAME_HEIGHT);
-      if (!OM_frameBuffer || OM_Init() != 0) return 1;
-      event->surface = OM_frameBuffer;
-      return 0;
-    case OM_EVENT_TICK: OM_Update(); return 0;
-    case OM_EVENT_DRAW: OM_Render(); return 0;
-    case OM_EVENT_QUIT:
-      OM_DestroySurface(OM_frameBuffer);
-      OM_frameBuffer = nullptr;
-      return 0;
-    case OM_EVENT_KEYBOARD_KEY_DOWN:
-      // Codes run 0..255 but the table has 255 slots: 255 is held nowhere.
-      if (event->key >= 0 && event->key < 255) keyboard.keys[event->key] = 1;
-      handle_shortcuts(event->key);
-      return 0;
-    case OM_EVENT_KEYBOARD_KEY_UP:
-      if (event->key >= 0 && event->key < 255) keyboard.keys[event->key] = 0;
-      return 0;
-    default:
-      // Mouse and every other event go to the editor in every game state.
-      feed_polled_mouse(event);
-      if (!OM_editor) return 0;
-      return OM_editor->HandleEvent(OM_editor, OM_editor->super, event);
-  }
-}
-
-// ---------------------------------------------------------------------------
-// First-person renderer. Every pixel is computed with the same f32 operations
+// ==== Renderer =============================================================
+// Every pixel is computed with the same f32 operations
 // in the same order as the plain per-pixel formulas; the speed comes from
 // hoisting what is constant per frame, per column and per row, from SSE2 and
 // AVX2 kernels that mask instead of dividing for power-of-two textures, and
@@ -382,10 +353,9 @@ const int kBandRows = 512;  // rows whose per-row constants live on the stack
 const f32 kIntLimit = 2147483648.0f;
 
 struct View {
-  const OM_WorldVertex* vertices;
+  const OM_World* world;
+  const OM_WorldVertex* vertices;  // the world's, for the inner loops
   reg vertexCount;
-  OM_WorldSector* sectors;
-  reg sectorCount;
   f32 camx, camy, camz, angle, viewDistance;
   f32 c, s;  // cosine and sine of the camera angle
   f32 projectionDistance;
@@ -450,8 +420,8 @@ bool cast_ray(const View& v, f32 rayAngle, Hit* out) {
     f32 z = v.viewDistance;
     const OM_WorldEdge* hit = nullptr;
     f32 hx = 0, hy = 0;
-    const OM_WorldEdge* edges = static_cast<const OM_WorldEdge*>(sector->edges->data);
-    reg count = sector->edges->length;
+    const OM_WorldEdge* edges = sector_edge(sector, 0);
+    reg count = sector_edge_count(sector);
     for (reg i = 0; i < count; ++i) {
       const OM_WorldEdge* e = edges + i;
       if (e == skip || !edge_usable(v, e)) continue;
@@ -477,25 +447,18 @@ bool cast_ray(const View& v, f32 rayAngle, Hit* out) {
     if (!hit) return false;
     *out = {sector, hit, z, hx, hy, false};
     if (hit->type != OM_EDGE_PORTAL || draw_portals == 0) return true;
-    const OM_WorldSector* next = nullptr;
-    const OM_WorldEdge* entry = nullptr;
-    if (hit->portal_sector < v.sectorCount) {
-      next = v.sectors + hit->portal_sector;
-      if (hit->portal_edge < next->edges->length) {
-        entry = static_cast<const OM_WorldEdge*>(next->edges->data) + hit->portal_edge;
-      }
-    }
+    const OM_WorldSector* next = world_sector(v.world, hit->portal_sector);
+    const OM_WorldEdge* entry = portal_target(v.world, hit);
     if (!entry || !edge_usable(v, entry)) {
       out->brokenLink = true;
       return true;
     }
     if (hops == kMaxPortalHops) return false;
-    const OM_WorldVertex a = v.vertices[hit->v1], b = v.vertices[hit->v2];
-    const OM_WorldVertex c = v.vertices[entry->v1], d = v.vertices[entry->v2];
-    f32 m0x = (a.x + b.x) / 2.0f, m0y = (a.y + b.y) / 2.0f;
-    f32 m1x = (c.x + d.x) / 2.0f, m1y = (c.y + d.y) / 2.0f;
-    ox = ox + (m1x - m0x);
-    oy = oy + (m1y - m0y);
+    f32 shiftx, shifty;
+    portal_shift(v.vertices[hit->v1], v.vertices[hit->v2], v.vertices[entry->v1],
+                 v.vertices[entry->v2], &shiftx, &shifty);
+    ox = ox + shiftx;
+    oy = oy + shifty;
     sector = next;
     skip = entry;
   }
@@ -868,10 +831,9 @@ void draw_game_viewport(OM_Surface* projection) {
 
   const Camera* cam = OM_camera;
   View v;
-  v.vertices = static_cast<const OM_WorldVertex*>(world->vertices->data);
-  v.vertexCount = world->vertices->length;
-  v.sectors = static_cast<OM_WorldSector*>(world->sectors->data);
-  v.sectorCount = world->sectors->length;
+  v.world = world;
+  v.vertices = world_vertex(world, 0);
+  v.vertexCount = world_vertex_count(world);
   v.camx = cam->object.x;
   v.camy = cam->object.y;
   v.camz = cam->object.z;

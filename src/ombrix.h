@@ -32,7 +32,8 @@ struct OM_MouseState {
   struct {
     int delta;
   } wheel;
-  int LMB, RMB, MMB;
+  int LMB;       // 1 for the one frame after a left press (the menu bar reads it)
+  int RMB, MMB;  // kept beside LMB for the design; nothing feeds or reads them yet
 };
 
 struct OM_Timer {
@@ -40,8 +41,8 @@ struct OM_Timer {
 };
 
 extern OM_Keyboard keyboard;
-extern u8 OM_keyboard[255];
-extern OM_Mouse OM_mouse;  // the host's live mouse record
+extern u8 OM_keyboard[255];  // kept for the design; nothing reads or writes it
+extern OM_Mouse OM_mouse;    // the host's live mouse record
 extern OM_MouseState mouse;
 extern OM_Timer timer;
 extern GameState gameState;

@@ -7,8 +7,8 @@
 
 char buffer[2048];
 
-OM_Widget OM_Console_Prototype = {
-    &OM_Widget_Prototype, OM_Console_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget OM_Console_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, OM_Console_HandleEvent);
 
 // Appends str and a line feed, as "%s\n" would, never writing past the last
 // byte of buffer. The write position is where the text's NUL stands, so it

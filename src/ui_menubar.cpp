@@ -11,8 +11,8 @@
 #include "world.h"
 
 MENU menubar = {-1, 0, nullptr, 0};
-OM_Widget OM_MenuBar_Prototype = {
-    &OM_Widget_Prototype, OM_MenuBar_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget OM_MenuBar_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, OM_MenuBar_HandleEvent);
 
 namespace {
 
@@ -184,7 +184,9 @@ void toggle_draw_edges() { draw_edges = draw_edges == 0 ? 1 : 0; }
 void toggle_draw_vertices() { drawVertices = drawVertices == 0 ? 1 : 0; }
 void toggle_relative_map_mode() { relative_map_mode = relative_map_mode == 0 ? 1 : 0; }
 
-// The viewport divides by these values: they never drop below 1.
+// Nothing reads the grid or the scale yet (the map snaps to 0.5 and zooms by
+// its own camera); they stay at 1 or more so a grid drawn from them one day
+// never divides by zero.
 void scale_up_grid() {
   snap_grid_x += 1;
   snap_grid_y += 1;

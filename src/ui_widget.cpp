@@ -7,33 +7,36 @@
 #include "collection.h"
 #include "surface.h"
 
-OM_Widget OM_Widget_Prototype = {nullptr, OM_Widget_HandleEvent, nullptr, nullptr, 0, 0, 0, 0};
+OM_Widget OM_Widget_Prototype = OM_Widget_MakePrototype(nullptr, OM_Widget_HandleEvent);
+
+int OM_Widget_Dispatch(OM_Widget* widget, OM_Event* event) {
+  if (!widget || !widget->HandleEvent) return 0;
+  return widget->HandleEvent(widget, widget->super, event);
+}
+
+int OM_Widget_Send(OM_Widget* widget, OM_EventType type, OM_Surface* surface) {
+  OM_Event e;
+  memset(&e, 0, sizeof e);
+  e.type = type;
+  e.surface = surface;
+  return OM_Widget_Dispatch(widget, &e);
+}
 
 OM_Widget* OM_CreateWidget(OM_Widget* prototype) {
   if (!prototype) return nullptr;
   OM_Widget* w = static_cast<OM_Widget*>(malloc(sizeof(OM_Widget)));
   if (!w) return nullptr;
   *w = *prototype;
-  if (w->HandleEvent) {
-    OM_Event e;
-    memset(&e, 0, sizeof e);
-    e.type = OM_EVENT_INIT;
-    if (w->HandleEvent(w, w->super, &e) != 0) {
-      free(w);
-      return nullptr;
-    }
+  if (OM_Widget_Send(w, OM_EVENT_INIT, nullptr) != 0) {
+    free(w);
+    return nullptr;
   }
   return w;
 }
 
 void OM_DestroyWidget(OM_Widget* widget) {
   if (!widget) return;
-  if (widget->HandleEvent) {
-    OM_Event e;
-    memset(&e, 0, sizeof e);
-    e.type = OM_EVENT_QUIT;
-    widget->HandleEvent(widget, widget->super, &e);
-  }
+  OM_Widget_Send(widget, OM_EVENT_QUIT, nullptr);
   free(widget);
 }
 
@@ -84,7 +87,7 @@ static void route_draw(OM_Widget* self, OM_Event* event) {
     if (!k || !k->HandleEvent) continue;
     OM_Surface sub = child_surface(parent, k);
     event->surface = &sub;
-    k->HandleEvent(k, k->super, event);
+    OM_Widget_Dispatch(k, event);
   }
   event->surface = parent;
 }
@@ -105,16 +108,14 @@ static void route_mouse(OM_Widget* self, OM_Event* event) {
     local.x = clamp_to_int(static_cast<long long>(m->x) - k->x);
     local.y = clamp_to_int(static_cast<long long>(m->y) - k->y);
     event->mouse = &local;
-    k->HandleEvent(k, k->super, event);
+    OM_Widget_Dispatch(k, event);
     event->mouse = m;
   }
 }
 
 static void broadcast(OM_Widget* self, OM_Event* event) {
   for (reg i = 0; self->childs && i < self->childs->length; i++) {
-    OM_Widget* k = child_at(self, i);
-    if (!k || !k->HandleEvent) continue;
-    k->HandleEvent(k, k->super, event);
+    OM_Widget_Dispatch(child_at(self, i), event);
   }
 }
 
