@@ -448,7 +448,7 @@ bool cast_ray(const View& v, f32 rayAngle, Hit* out) {
     *out = {sector, hit, z, hx, hy, false};
     if (hit->type != OM_EDGE_PORTAL || draw_portals == 0) return true;
     const OM_WorldSector* next = world_sector(v.world, hit->portal_sector);
-    const OM_WorldEdge* entry = portal_target(v.world, hit);
+    const OM_WorldEdge* entry = sector_edge(next, hit->portal_edge);
     if (!entry || !edge_usable(v, entry)) {
       out->brokenLink = true;
       return true;

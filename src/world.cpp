@@ -142,19 +142,22 @@ static const double kPi = 3.141592653589793;
 static const double kTwoPi = 6.283185307179586;
 
 OM_WorldSector* get_sector_at(OM_World* w, float x, float y) {
+  // The vertex table is fetched once: this runs on every portal crossing.
+  const OM_WorldVertex* vertices = world_vertex(w, 0);
+  reg vertex_count = world_vertex_count(w);
   reg sectors = world_sector_count(w);
   for (reg i = 0; i < sectors; i++) {
     OM_WorldSector* sector = world_sector(w, i);
     reg edges = sector_edge_count(sector);
     if (edges == 0) continue;
+    const OM_WorldEdge* edge = sector_edge(sector, 0);
     f32 sum = 0.0f;
-    for (reg e = 0; e < edges; e++) {
-      const OM_WorldEdge* edge = sector_edge(sector, e);
-      const OM_WorldVertex* p = world_vertex(w, edge->v1);
-      const OM_WorldVertex* q = world_vertex(w, edge->v2);
-      if (!p || !q) continue;
-      f32 theta0 = atan2f(p->y - y, p->x - x);
-      f32 theta1 = atan2f(q->y - y, q->x - x);
+    for (reg e = 0; e < edges; e++, edge++) {
+      if (edge->v1 >= vertex_count || edge->v2 >= vertex_count) continue;
+      const OM_WorldVertex& p = vertices[edge->v1];
+      const OM_WorldVertex& q = vertices[edge->v2];
+      f32 theta0 = atan2f(p.y - y, p.x - x);
+      f32 theta1 = atan2f(q.y - y, q.x - x);
       f32 d = theta1 - theta0;
       while (d > kPi) d = static_cast<f32>(d - kTwoPi);
       while (d < -kPi) d = static_cast<f32>(d + kTwoPi);
@@ -176,11 +179,6 @@ reg world_sector_index(const OM_World* w, const OM_WorldSector* s) {
   if (at < first || (at - first) % sizeof(OM_WorldSector) != 0) return count;
   reg index = (at - first) / sizeof(OM_WorldSector);
   return index < count ? index : count;
-}
-
-OM_WorldEdge* portal_target(const OM_World* w, const OM_WorldEdge* edge) {
-  if (!edge || edge->type != OM_EDGE_PORTAL) return nullptr;
-  return world_edge(w, edge->portal_sector, edge->portal_edge);
 }
 
 bool world_portal_shift(const OM_World* w, const OM_WorldEdge* portal, f32* dx, f32* dy) {

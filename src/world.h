@@ -90,7 +90,10 @@ inline OM_WorldEdge* world_edge(const OM_World* w, reg sector, reg edge) {
 reg world_sector_index(const OM_World* w, const OM_WorldSector* s);
 // The edge a portal leads to; null when `edge` is not a portal or its
 // sector and edge indices name nothing.
-OM_WorldEdge* portal_target(const OM_World* w, const OM_WorldEdge* edge);
+inline OM_WorldEdge* portal_target(const OM_World* w, const OM_WorldEdge* edge) {
+  if (!edge || edge->type != OM_EDGE_PORTAL) return nullptr;
+  return world_edge(w, edge->portal_sector, edge->portal_edge);
+}
 
 // How far a traveller moves crossing from edge a-b to edge c-d of a portal
 // pair: the midpoint of c-d minus the midpoint of a-b. The player and the
