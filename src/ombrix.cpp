@@ -4,12 +4,14 @@
 //
 // Sections (grep for "// ==== "):
 //   State                    the program-wide objects and the polled input
-//   Start-up and event entry OM_Game_Handle, OM_Init, shortcuts, world reload
+//   Start-up and event entry OM_Game_Handle, OM_Init, shortcuts, world reload,
+//                            the host's pointer and wheel input
 //   Simulation               OM_Update, update_player, update_camera
 //   Renderer                 draw_game_viewport, its ray walk, the column
 //                            fill and the SSE2 / AVX2 kernels
 #include "ombrix.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 // AVX2 kernels are chosen at run time. Not on Windows: gcc there cannot align
@@ -162,6 +164,58 @@ static void handle_shortcuts(int key) {
   if (held[OM_KEY_CTRL] && held[OM_KEY_O] == 1) reload_world();
 }
 
+// ---- Host input: pointer movement, wheel and pointer capture ----------
+
+// What the host reported since the previous tick. Sums saturate: a flood of
+// reports must not wrap around into a turn the other way.
+static int pendingMotionX, pendingMotionY, pendingWheel;
+
+static int saturating_add(int a, int b) {
+  long long sum = static_cast<long long>(a) + b;
+  if (sum > INT_MAX) return INT_MAX;
+  if (sum < INT_MIN) return INT_MIN;
+  return static_cast<int>(sum);
+}
+
+// The way back to the re-centred cursor is the movement negated; INT_MIN
+// has no negation, so it is held one short.
+static int way_back(int moved) { return moved == INT_MIN ? INT_MAX : -moved; }
+
+void OM_Input_Motion(int dx, int dy) {
+  pendingMotionX = saturating_add(pendingMotionX, dx);
+  pendingMotionY = saturating_add(pendingMotionY, dy);
+}
+
+void OM_Input_Wheel(int delta) { pendingWheel = saturating_add(pendingWheel, delta); }
+
+int OM_Input_CaptureWanted(int focused, GameState state, int escaped) {
+  return focused && state == GAMEPLAY && !escaped ? 1 : 0;
+}
+
+int OM_Input_Escaped(int escaped, GameState state, const OM_Event* delivered) {
+  if (state != GAMEPLAY) return 0;
+  if (!delivered) return escaped;
+  if (delivered->type == OM_EVENT_KEYBOARD_KEY_DOWN && delivered->key == OM_KEY_ESCAPE) return 1;
+  if (delivered->type == OM_EVENT_MOUSE_BUTTON_DOWN && delivered->mouse &&
+      (delivered->mouse->buttons & OM_LMB))
+    return 0;
+  return escaped;
+}
+
+// One tick sees exactly the input that came since the previous one.
+static void publish_input() {
+  mouse.delta.x = way_back(pendingMotionX);
+  mouse.delta.y = way_back(pendingMotionY);
+  mouse.wheel.delta = pendingWheel;
+  timer.delta = OM_TICK_SECONDS;
+  pendingMotionX = pendingMotionY = pendingWheel = 0;
+}
+
+static void clear_input() {
+  mouse.delta.x = mouse.delta.y = 0;
+  mouse.wheel.delta = 0;
+}
+
 // The polled cursor, in frame-buffer pixels, and a left-button press for
 // widgets that decide while they draw (the menu bar).
 static void feed_polled_mouse(OM_Event* event) {
@@ -194,7 +248,11 @@ int OM_Game_Handle(OM_Event* event) {
       if (!OM_frameBuffer || OM_Init() != 0) return 1;
       event->surface = OM_frameBuffer;
       return 0;
-    case OM_EVENT_TICK: OM_Update(); return 0;
+    case OM_EVENT_TICK:
+      publish_input();
+      OM_Update();
+      clear_input();
+      return 0;
     case OM_EVENT_DRAW: OM_Render(); return 0;
     case OM_EVENT_QUIT:
       OM_DestroySurface(OM_frameBuffer);

@@ -26,6 +26,10 @@ struct OM_MouseState {
   struct {
     int x, y;
   } cursor;
+  // The pointer's movement in pixels since the previous tick, measured as
+  // the way back to the re-centred cursor: `cursor` minus the pointer. A
+  // pointer moved 10 px right gives x = -10, which the mouse look turns into
+  // a turn to the right (a growing angle).
   struct {
     int x, y;
   } delta;
@@ -86,3 +90,27 @@ void update_camera();
 // Replaces the world with a freshly built one, moves the player into it and
 // releases the old one (Ctrl+O and the menu's load command).
 void reload_world();
+
+// ---- Host input: pointer movement, wheel and pointer capture ----------
+// The host reports raw movement as it arrives; each tick event publishes
+// the sums since the previous tick into `mouse.delta` and
+// `mouse.wheel.delta`, sets `timer.delta` to OM_TICK_SECONDS, runs
+// OM_Update and clears the sums again.
+
+// The length of one tick: the host's 8 ms timer.
+inline constexpr f32 OM_TICK_SECONDS = 0.008f;
+
+// Pointer movement in pixels, right and down positive. Hosts report it only
+// while the pointer is captured, so a free pointer turns nothing.
+void OM_Input_Motion(int dx, int dy);
+// A wheel turn in the platform's units (120 a notch), in every state.
+void OM_Input_Wheel(int delta);
+// Whether the host should capture the pointer (hide it, keep it inside the
+// window, report its movement without limit): in GAMEPLAY while the window
+// has the focus, unless Escape freed it.
+int OM_Input_CaptureWanted(int focused, GameState state, int escaped);
+// The host's "escaped" flag after it delivered `delivered` and the core
+// acted on it (`state` is the state afterwards): Escape in GAMEPLAY sets it,
+// a left-button press in GAMEPLAY clears it, and any other state forgets it,
+// so entering GAMEPLAY takes the pointer.
+int OM_Input_Escaped(int escaped, GameState state, const OM_Event* delivered);

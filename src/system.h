@@ -17,6 +17,16 @@ extern OM_Surface* fb;
 // put a recorder in its place to see exactly what the host delivers.
 extern int (*OM_Host_Target)(OM_Event* event);
 
+// Sends a key-up through OM_Host_Target for every key keyboard.keys holds:
+// the window is losing the keyboard and will not see those keys go up.
+void OM_Host_ReleaseKeys();
+
+// Pointer capture in gameplay, the same on both hosts: after every event it
+// delivers, a host updates its "escaped" flag with OM_Input_Escaped and
+// captures the pointer exactly while OM_Input_CaptureWanted says so. While
+// captured, OM_mouse stays at the window's centre, where the game re-centres
+// its cursor, and the movement goes to OM_Input_Motion instead.
+
 #ifdef _WIN32
 
 #include <windows.h>
@@ -58,12 +68,19 @@ int OM_Host_VirtualKey(i32 sym, i32 scancode);
 // A key-down or key-up as the window would deliver it: payload cleared, the
 // 8-bit virtual-key code. Returns 0 for no event: keys without a code and
 // system keys (F10, and anything pressed or released while Alt is held
-// without Ctrl), which the window keeps to itself.
-int OM_Host_TranslateKey(const SDL_Event* in, OM_Event* out);
+// without Ctrl), which the window keeps to itself, except the key-up of a
+// key `held` (keyboard.keys, or null) has down: a key-down that reached the
+// game always gets its key-up.
+int OM_Host_TranslateKey(const SDL_Event* in, const u8* held, OM_Event* out);
 // Applies an SDL mouse event to the host's mouse record the way the window
 // does and returns the event type to send, or -1 when the SDL event is not
 // a mouse message (or a wheel turn without a vertical part).
 int OM_Host_TranslateMouse(const SDL_Event* in, OM_Mouse* mouse);
+// The same for a captured pointer: positions are taken as (cx, cy), the
+// window's centre, and a motion's relative movement is returned in *dx, *dy
+// (0 for every other event).
+int OM_Host_TranslateCapturedMouse(const SDL_Event* in, OM_Mouse* mouse, int cx, int cy, int* dx,
+                                   int* dy);
 
 // Decodes a .ico file (24- or 32-bit entries; the largest one wins) into a
 // new surface, 0xAARRGGBB with the AND mask as alpha. Null when no entry can

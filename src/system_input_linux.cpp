@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "keys.h"
 #include "ombrix.h"
 #include "system.h"
 
@@ -27,93 +28,88 @@ u32 OM_HostTimer_Wait(const OM_HostTimer* t, uint64_t now) {
   return now >= t->next ? 0 : static_cast<u32>(t->next - now);
 }
 
-enum {
-  VK_SHIFT = 0x10,
-  VK_CONTROL = 0x11,
-  VK_MENU = 0x12,
-  VK_F1 = 0x70,
-  VK_F10 = 0x79,
-  VK_F13 = 0x7C,
-  VK_NUMPAD0 = 0x60,
-};
-
 // Keys by position, named as on a US keyboard, as Windows numbers them.
 static int position_key(int sc, int numlock) {
-  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
-  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
-  if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
-  if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24) return VK_F13 + (sc - SDL_SCANCODE_F13);
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return OM_KEY_A + (sc - SDL_SCANCODE_A);
+  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return OM_KEY_1 + (sc - SDL_SCANCODE_1);
+  if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return OM_KEY_F1 + (sc - SDL_SCANCODE_F1);
+  if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24) return OM_KEY_F13 + (sc - SDL_SCANCODE_F13);
   // The keypad's digits and point, and what they are without Num Lock.
   static const int numpad[11][3] = {
-      {SDL_SCANCODE_KP_0, 0x60, 0x2D},      {SDL_SCANCODE_KP_1, 0x61, 0x23},
-      {SDL_SCANCODE_KP_2, 0x62, 0x28},      {SDL_SCANCODE_KP_3, 0x63, 0x22},
-      {SDL_SCANCODE_KP_4, 0x64, 0x25},      {SDL_SCANCODE_KP_5, 0x65, 0x0C},
-      {SDL_SCANCODE_KP_6, 0x66, 0x27},      {SDL_SCANCODE_KP_7, 0x67, 0x24},
-      {SDL_SCANCODE_KP_8, 0x68, 0x26},      {SDL_SCANCODE_KP_9, 0x69, 0x21},
-      {SDL_SCANCODE_KP_PERIOD, 0x6E, 0x2E},
+      {SDL_SCANCODE_KP_0, OM_KEY_NUMPAD0 + 0, OM_KEY_INSERT},
+      {SDL_SCANCODE_KP_1, OM_KEY_NUMPAD0 + 1, OM_KEY_END},
+      {SDL_SCANCODE_KP_2, OM_KEY_NUMPAD0 + 2, OM_KEY_DOWN},
+      {SDL_SCANCODE_KP_3, OM_KEY_NUMPAD0 + 3, OM_KEY_PAGE_DOWN},
+      {SDL_SCANCODE_KP_4, OM_KEY_NUMPAD0 + 4, OM_KEY_LEFT},
+      {SDL_SCANCODE_KP_5, OM_KEY_NUMPAD0 + 5, OM_KEY_CLEAR},
+      {SDL_SCANCODE_KP_6, OM_KEY_NUMPAD0 + 6, OM_KEY_RIGHT},
+      {SDL_SCANCODE_KP_7, OM_KEY_NUMPAD0 + 7, OM_KEY_HOME},
+      {SDL_SCANCODE_KP_8, OM_KEY_NUMPAD0 + 8, OM_KEY_UP},
+      {SDL_SCANCODE_KP_9, OM_KEY_NUMPAD0 + 9, OM_KEY_PAGE_UP},
+      {SDL_SCANCODE_KP_PERIOD, OM_KEY_DECIMAL, OM_KEY_DELETE},
   };
   for (const auto& k : numpad)
     if (k[0] == sc) return numlock ? k[1] : k[2];
   switch (sc) {
-    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_0: return OM_KEY_0;
     case SDL_SCANCODE_RETURN:
-    case SDL_SCANCODE_KP_ENTER: return 0x0D;
-    case SDL_SCANCODE_ESCAPE: return 0x1B;
-    case SDL_SCANCODE_BACKSPACE: return 0x08;
-    case SDL_SCANCODE_TAB: return 0x09;
-    case SDL_SCANCODE_SPACE: return 0x20;
-    case SDL_SCANCODE_MINUS: return 0xBD;
-    case SDL_SCANCODE_EQUALS: return 0xBB;
-    case SDL_SCANCODE_LEFTBRACKET: return 0xDB;
-    case SDL_SCANCODE_RIGHTBRACKET: return 0xDD;
-    case SDL_SCANCODE_BACKSLASH: return 0xDC;
-    case SDL_SCANCODE_NONUSHASH: return 0xDC;
-    case SDL_SCANCODE_SEMICOLON: return 0xBA;
-    case SDL_SCANCODE_APOSTROPHE: return 0xDE;
-    case SDL_SCANCODE_GRAVE: return 0xC0;
-    case SDL_SCANCODE_COMMA: return 0xBC;
-    case SDL_SCANCODE_PERIOD: return 0xBE;
-    case SDL_SCANCODE_SLASH: return 0xBF;
-    case SDL_SCANCODE_NONUSBACKSLASH: return 0xE2;
-    case SDL_SCANCODE_CAPSLOCK: return 0x14;
-    case SDL_SCANCODE_PRINTSCREEN: return 0x2C;
-    case SDL_SCANCODE_SCROLLLOCK: return 0x91;
-    case SDL_SCANCODE_PAUSE: return 0x13;
-    case SDL_SCANCODE_INSERT: return 0x2D;
-    case SDL_SCANCODE_HOME: return 0x24;
-    case SDL_SCANCODE_PAGEUP: return 0x21;
-    case SDL_SCANCODE_DELETE: return 0x2E;
-    case SDL_SCANCODE_END: return 0x23;
-    case SDL_SCANCODE_PAGEDOWN: return 0x22;
-    case SDL_SCANCODE_RIGHT: return 0x27;
-    case SDL_SCANCODE_LEFT: return 0x25;
-    case SDL_SCANCODE_DOWN: return 0x28;
-    case SDL_SCANCODE_UP: return 0x26;
-    case SDL_SCANCODE_NUMLOCKCLEAR: return 0x90;
-    case SDL_SCANCODE_KP_DIVIDE: return 0x6F;
-    case SDL_SCANCODE_KP_MULTIPLY: return 0x6A;
-    case SDL_SCANCODE_KP_MINUS: return 0x6D;
-    case SDL_SCANCODE_KP_PLUS: return 0x6B;
-    case SDL_SCANCODE_APPLICATION: return 0x5D;
-    case SDL_SCANCODE_HELP: return 0x2F;
-    case SDL_SCANCODE_SLEEP: return 0x5F;
+    case SDL_SCANCODE_KP_ENTER: return OM_KEY_ENTER;
+    case SDL_SCANCODE_ESCAPE: return OM_KEY_ESCAPE;
+    case SDL_SCANCODE_BACKSPACE: return OM_KEY_BACKSPACE;
+    case SDL_SCANCODE_TAB: return OM_KEY_TAB;
+    case SDL_SCANCODE_SPACE: return OM_KEY_SPACE;
+    case SDL_SCANCODE_MINUS: return OM_KEY_MINUS;
+    case SDL_SCANCODE_EQUALS: return OM_KEY_EQUALS;
+    case SDL_SCANCODE_LEFTBRACKET: return OM_KEY_LEFT_BRACKET;
+    case SDL_SCANCODE_RIGHTBRACKET: return OM_KEY_RIGHT_BRACKET;
+    case SDL_SCANCODE_BACKSLASH: return OM_KEY_BACKSLASH;
+    case SDL_SCANCODE_NONUSHASH: return OM_KEY_BACKSLASH;
+    case SDL_SCANCODE_SEMICOLON: return OM_KEY_SEMICOLON;
+    case SDL_SCANCODE_APOSTROPHE: return OM_KEY_APOSTROPHE;
+    case SDL_SCANCODE_GRAVE: return OM_KEY_GRAVE;
+    case SDL_SCANCODE_COMMA: return OM_KEY_COMMA;
+    case SDL_SCANCODE_PERIOD: return OM_KEY_PERIOD;
+    case SDL_SCANCODE_SLASH: return OM_KEY_SLASH;
+    case SDL_SCANCODE_NONUSBACKSLASH: return OM_KEY_EXTRA_BACKSLASH;
+    case SDL_SCANCODE_CAPSLOCK: return OM_KEY_CAPS_LOCK;
+    case SDL_SCANCODE_PRINTSCREEN: return OM_KEY_PRINT_SCREEN;
+    case SDL_SCANCODE_SCROLLLOCK: return OM_KEY_SCROLL_LOCK;
+    case SDL_SCANCODE_PAUSE: return OM_KEY_PAUSE;
+    case SDL_SCANCODE_INSERT: return OM_KEY_INSERT;
+    case SDL_SCANCODE_HOME: return OM_KEY_HOME;
+    case SDL_SCANCODE_PAGEUP: return OM_KEY_PAGE_UP;
+    case SDL_SCANCODE_DELETE: return OM_KEY_DELETE;
+    case SDL_SCANCODE_END: return OM_KEY_END;
+    case SDL_SCANCODE_PAGEDOWN: return OM_KEY_PAGE_DOWN;
+    case SDL_SCANCODE_RIGHT: return OM_KEY_RIGHT;
+    case SDL_SCANCODE_LEFT: return OM_KEY_LEFT;
+    case SDL_SCANCODE_DOWN: return OM_KEY_DOWN;
+    case SDL_SCANCODE_UP: return OM_KEY_UP;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return OM_KEY_NUM_LOCK;
+    case SDL_SCANCODE_KP_DIVIDE: return OM_KEY_DIVIDE;
+    case SDL_SCANCODE_KP_MULTIPLY: return OM_KEY_MULTIPLY;
+    case SDL_SCANCODE_KP_MINUS: return OM_KEY_SUBTRACT;
+    case SDL_SCANCODE_KP_PLUS: return OM_KEY_ADD;
+    case SDL_SCANCODE_APPLICATION: return OM_KEY_APPLICATION;
+    case SDL_SCANCODE_HELP: return OM_KEY_HELP;
+    case SDL_SCANCODE_SLEEP: return OM_KEY_SLEEP;
     case SDL_SCANCODE_MUTE:
-    case SDL_SCANCODE_AUDIOMUTE: return 0xAD;
-    case SDL_SCANCODE_VOLUMEDOWN: return 0xAE;
-    case SDL_SCANCODE_VOLUMEUP: return 0xAF;
-    case SDL_SCANCODE_AUDIONEXT: return 0xB0;
-    case SDL_SCANCODE_AUDIOPREV: return 0xB1;
-    case SDL_SCANCODE_AUDIOSTOP: return 0xB2;
-    case SDL_SCANCODE_AUDIOPLAY: return 0xB3;
+    case SDL_SCANCODE_AUDIOMUTE: return OM_KEY_VOLUME_MUTE;
+    case SDL_SCANCODE_VOLUMEDOWN: return OM_KEY_VOLUME_DOWN;
+    case SDL_SCANCODE_VOLUMEUP: return OM_KEY_VOLUME_UP;
+    case SDL_SCANCODE_AUDIONEXT: return OM_KEY_MEDIA_NEXT;
+    case SDL_SCANCODE_AUDIOPREV: return OM_KEY_MEDIA_PREVIOUS;
+    case SDL_SCANCODE_AUDIOSTOP: return OM_KEY_MEDIA_STOP;
+    case SDL_SCANCODE_AUDIOPLAY: return OM_KEY_MEDIA_PLAY;
     // Windows reports either key of a pair by one shared code.
     case SDL_SCANCODE_LSHIFT:
-    case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_RSHIFT: return OM_KEY_SHIFT;
     case SDL_SCANCODE_LCTRL:
-    case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_RCTRL: return OM_KEY_CTRL;
     case SDL_SCANCODE_LALT:
-    case SDL_SCANCODE_RALT: return VK_MENU;
-    case SDL_SCANCODE_LGUI: return 0x5B;
-    case SDL_SCANCODE_RGUI: return 0x5C;
+    case SDL_SCANCODE_RALT: return OM_KEY_ALT;
+    case SDL_SCANCODE_LGUI: return OM_KEY_LEFT_WINDOWS;
+    case SDL_SCANCODE_RGUI: return OM_KEY_RIGHT_WINDOWS;
     default: return 0;
   }
 }
@@ -121,27 +117,42 @@ static int position_key(int sc, int numlock) {
 static int virtual_key(i32 sym, i32 scancode, int numlock) {
   // Letters and digits go by what the layout prints on the key, as the
   // Windows codes do; other layouts' letters fall back to the key's place.
-  if (sym >= 'a' && sym <= 'z') return sym - 'a' + 'A';
-  if (sym >= '0' && sym <= '9') return sym;
+  if (sym >= 'a' && sym <= 'z') return OM_KEY_A + (sym - 'a');
+  if (sym >= '0' && sym <= '9') return OM_KEY_0 + (sym - '0');
   return position_key(scancode, numlock);
 }
 
 int OM_Host_VirtualKey(i32 sym, i32 scancode) { return virtual_key(sym, scancode, 1); }
 
-int OM_Host_TranslateKey(const SDL_Event* in, OM_Event* out) {
+int OM_Host_TranslateKey(const SDL_Event* in, const u8* held, OM_Event* out) {
   if (in->type != SDL_KEYDOWN && in->type != SDL_KEYUP) return 0;
   const SDL_Keysym& ks = in->key.keysym;
   int vk = virtual_key(ks.sym, ks.scancode, (ks.mod & KMOD_NUM) != 0);
   if (vk == 0) return 0;
   // Alt (without Ctrl, which makes AltGr) and F10 are the window's own menu
   // keys: Windows sends them as system keys, which the game never sees.
-  bool alt = (ks.mod & KMOD_ALT) != 0 || vk == VK_MENU;
+  // Their key-ups still reach a game that holds the key (W pressed, then
+  // Alt, then W let go), or it would walk on.
+  bool alt = (ks.mod & KMOD_ALT) != 0 || vk == OM_KEY_ALT;
   bool ctrl = (ks.mod & KMOD_CTRL) != 0;
-  if (!ctrl && (alt || vk == VK_F10)) return 0;
+  bool up = in->type == SDL_KEYUP;
+  bool holding = up && held && (vk & 0xFF) < 255 && held[vk & 0xFF];
+  if (!ctrl && (alt || vk == OM_KEY_F10) && !holding) return 0;
   memset(out, 0, sizeof *out);
-  out->type = in->type == SDL_KEYDOWN ? OM_EVENT_KEYBOARD_KEY_DOWN : OM_EVENT_KEYBOARD_KEY_UP;
+  out->type = up ? OM_EVENT_KEYBOARD_KEY_UP : OM_EVENT_KEYBOARD_KEY_DOWN;
   out->key = vk & 0xFF;
   return 1;
+}
+
+void OM_Host_ReleaseKeys() {
+  for (int k = 0; k < (int)sizeof keyboard.keys; k++) {
+    if (!keyboard.keys[k]) continue;
+    OM_Event up;
+    memset(&up, 0, sizeof up);
+    up.type = OM_EVENT_KEYBOARD_KEY_UP;
+    up.key = k;
+    OM_Host_Target(&up);
+  }
 }
 
 // Windows carries positions and wheel turns in signed 16-bit fields.
@@ -203,4 +214,25 @@ int OM_Host_TranslateMouse(const SDL_Event* in, OM_Mouse* m) {
     }
     default: return -1;
   }
+}
+
+int OM_Host_TranslateCapturedMouse(const SDL_Event* in, OM_Mouse* m, int cx, int cy, int* dx,
+                                   int* dy) {
+  *dx = *dy = 0;
+  SDL_Event e = *in;
+  switch (e.type) {
+    case SDL_MOUSEMOTION:
+      *dx = e.motion.xrel;
+      *dy = e.motion.yrel;
+      e.motion.x = cx;
+      e.motion.y = cy;
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      e.button.x = cx;
+      e.button.y = cy;
+      break;
+    default: break;
+  }
+  return OM_Host_TranslateMouse(&e, m);
 }

@@ -23,6 +23,9 @@ SDL_Window* window;
 SDL_Surface* frame;  // fb's pixels as SDL sees them
 bool invalid;        // a paint is pending
 bool minimised;      // an empty client area: nothing to paint
+bool focused;        // the window has the keyboard
+int escaped;         // Escape freed the pointer in gameplay
+bool captured;       // relative mouse mode: hidden, held inside, unlimited
 
 int send_event(OM_EventType type) {
   event.type = type;
@@ -57,10 +60,47 @@ void set_icon() {
   OM_DestroySurface(image);
 }
 
+// Applies the capture rule after an event was delivered (null: none, the
+// focus changed). SDL's relative mode hides the pointer, keeps it in the
+// window and reports raw movement, which never stops at the screen's edge.
+void sync_capture(const OM_Event* delivered) {
+  escaped = OM_Input_Escaped(escaped, gameState, delivered);
+  bool wanted = window && OM_Input_CaptureWanted(focused, gameState, escaped);
+  if (wanted == captured) return;
+  // A capture SDL refuses is tried again after the next event.
+  if (SDL_SetRelativeMouseMode(wanted ? SDL_TRUE : SDL_FALSE) != 0 && wanted) return;
+  captured = wanted;
+  if (captured) {
+    // Where the game's re-centred cursor is: the next move starts there.
+    OM_mouse.x = fb->w / 2;
+    OM_mouse.y = fb->h / 2;
+  }
+}
+
+void release_capture() {
+  if (captured) SDL_SetRelativeMouseMode(SDL_FALSE);
+  captured = false;
+}
+
+void send_mouse(const SDL_Event& e) {
+  int dx = 0, dy = 0, type;
+  if (captured)
+    type = OM_Host_TranslateCapturedMouse(&e, &OM_mouse, fb->w / 2, fb->h / 2, &dx, &dy);
+  else
+    type = OM_Host_TranslateMouse(&e, &OM_mouse);
+  if (type < 0) return;
+  if (dx || dy) OM_Input_Motion(dx, dy);
+  if (type == OM_EVENT_MOUSE_WHEEL) OM_Input_Wheel(OM_mouse.wheel);
+  event.mouse = &OM_mouse;
+  send_event(static_cast<OM_EventType>(type));
+  sync_capture(&event);
+}
+
 // Returns false once the window is gone; *result is then the quit handler's.
 bool handle(const SDL_Event& e, int* result) {
   switch (e.type) {
     case SDL_QUIT:
+      release_capture();
       *result = send_event(OM_EVENT_QUIT);
       fb = nullptr;  // released by the quit handler
       return false;
@@ -68,12 +108,23 @@ bool handle(const SDL_Event& e, int* result) {
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
           // Closing destroys the window; the quit event comes with it.
+          release_capture();
           *result = send_event(OM_EVENT_QUIT);
           fb = nullptr;
           return false;
         case SDL_WINDOWEVENT_MINIMIZED:
           minimised = true;
           invalid = false;
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          focused = true;
+          sync_capture(nullptr);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          // Keys let go elsewhere never come back as key-ups.
+          focused = false;
+          OM_Host_ReleaseKeys();
+          sync_capture(nullptr);
           break;
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_SHOWN:
@@ -87,17 +138,12 @@ bool handle(const SDL_Event& e, int* result) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       OM_Event key;
-      if (OM_Host_TranslateKey(&e, &key)) OM_Host_Target(&key);
+      if (!OM_Host_TranslateKey(&e, keyboard.keys, &key)) return true;
+      OM_Host_Target(&key);
+      sync_capture(&key);
       return true;
     }
-    default: {
-      int type = OM_Host_TranslateMouse(&e, &OM_mouse);
-      if (type >= 0) {
-        event.mouse = &OM_mouse;
-        send_event(static_cast<OM_EventType>(type));
-      }
-      return true;
-    }
+    default: send_mouse(e); return true;
   }
 }
 
@@ -118,6 +164,7 @@ int run_loop() {
     uint64_t now = SDL_GetTicks64();
     if (OM_HostTimer_Due(&ticks, now)) {
       if (send_event(OM_EVENT_TICK) == 0) invalidate();
+      sync_capture(&event);
       continue;
     }
     // Sleep rather than SDL_WaitEventTimeout: its X11 wake-up message can

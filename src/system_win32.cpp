@@ -19,6 +19,14 @@ static const char* const OM_WINDOW_CLASS = "OM_WND";
 static const DWORD OM_WINDOW_STYLE = 0x00CA0000;
 static const WORD OM_ICON_ID = 32512;
 
+// Pointer capture in gameplay: the pointer is hidden, clipped to the client
+// area and put back at its centre after every move, so its movement never
+// stops at an edge. (Raw input would need the clip and the hidden pointer as
+// well; re-centring is what behaves the same on Windows and under wine.)
+static bool focused;   // the window has the keyboard
+static int escaped;    // Escape freed the pointer in gameplay
+static bool captured;  // the pointer is clipped, hidden and re-centred
+
 // Shows the system's text for the thread's last error. Whatever the error
 // happens to be is what the box says: nothing here sets it.
 static void show_error_box() {
@@ -36,22 +44,91 @@ static int send_event(OM_EventType type) {
   return OM_Host_Target(&event);
 }
 
-static void send_key(OM_EventType type, WPARAM wParam) {
+// The client area's centre, where the game re-centres its cursor.
+static POINT centre() {
+  POINT c = {fb ? fb->w / 2 : 0, fb ? fb->h / 2 : 0};
+  return c;
+}
+
+static void recentre(HWND hWnd) {
+  POINT c = centre();
+  if (ClientToScreen(hWnd, &c)) SetCursorPos(c.x, c.y);
+}
+
+// Clips the pointer to the client area, or frees it (null).
+static void clip(HWND hWnd) {
+  RECT r;
+  if (!hWnd || !GetClientRect(hWnd, &r)) return;
+  MapWindowPoints(hWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  ClipCursor(&r);
+}
+
+static void release_capture() {
+  if (!captured) return;
+  captured = false;
+  ClipCursor(nullptr);
+  SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
+}
+
+// Applies the capture rule after an event was delivered (null: none, the
+// focus changed).
+static void sync_capture(HWND hWnd, const OM_Event* delivered) {
+  escaped = OM_Input_Escaped(escaped, gameState, delivered);
+  bool wanted = hWnd && fb && OM_Input_CaptureWanted(focused, gameState, escaped);
+  if (wanted == captured) return;
+  if (!wanted) {
+    release_capture();
+    return;
+  }
+  captured = true;
+  clip(hWnd);
+  SetCursor(nullptr);
+  recentre(hWnd);
+  POINT c = centre();
+  OM_mouse.x = c.x;
+  OM_mouse.y = c.y;
+}
+
+static void send_key(HWND hWnd, OM_EventType type, WPARAM wParam) {
   OM_Event key;
   memset(&key, 0, sizeof key);
   key.type = type;
   key.key = static_cast<int>(wParam & 0xFF);
   OM_Host_Target(&key);
+  sync_capture(hWnd, &key);
+}
+
+void OM_Host_ReleaseKeys() {
+  for (int k = 0; k < (int)sizeof keyboard.keys; k++) {
+    if (!keyboard.keys[k]) continue;
+    OM_Event up;
+    memset(&up, 0, sizeof up);
+    up.type = OM_EVENT_KEYBOARD_KEY_UP;
+    up.key = k;
+    OM_Host_Target(&up);
+  }
 }
 
 // Messages WM_MOUSEMOVE (0x200) to WM_XBUTTONUP (0x20C).
-static void send_mouse(UINT msg, WPARAM wParam, LPARAM lParam) {
+static void send_mouse(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_MOUSEWHEEL) {
     OM_mouse.wheel = static_cast<int16_t>(HIWORD(wParam));
+    OM_Input_Wheel(OM_mouse.wheel);
     event.type = OM_EVENT_MOUSE_WHEEL;
   } else {
     int x = static_cast<int16_t>(LOWORD(lParam));
     int y = static_cast<int16_t>(HIWORD(lParam));
+    if (captured) {
+      // The way from the centre is the movement; the pointer goes back
+      // there, and the record stays where the game's cursor is.
+      POINT c = centre();
+      if (x != c.x || y != c.y) {
+        OM_Input_Motion(x - c.x, y - c.y);
+        recentre(hWnd);
+      }
+      x = c.x;
+      y = c.y;
+    }
     OM_mouse.dx = x - OM_mouse.x;
     OM_mouse.dy = y - OM_mouse.y;
     OM_mouse.x = x;
@@ -80,6 +157,7 @@ static void send_mouse(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   event.mouse = &OM_mouse;
   OM_Host_Target(&event);
+  sync_capture(hWnd, &event);
 }
 
 static void paint(HWND hWnd) {
@@ -109,24 +187,52 @@ static void resize(LPARAM lParam) {
 
 LRESULT CALLBACK OM_WndProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (Msg >= WM_MOUSEMOVE && Msg <= WM_XBUTTONUP) {
-    send_mouse(Msg, wParam, lParam);
+    send_mouse(hWnd, Msg, wParam, lParam);
     return DefWindowProcA(hWnd, Msg, wParam, lParam);
   }
   switch (Msg) {
     case WM_CREATE: SetTimer(hWnd, 0, 8, nullptr); return 0;
     case WM_TIMER:
       if (send_event(OM_EVENT_TICK) == 0) RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE);
+      sync_capture(hWnd, &event);
       return 0;
     case WM_PAINT: paint(hWnd); return 0;
     case WM_SIZE: resize(lParam); return 0;
     case WM_DESTROY: {
+      focused = false;
+      release_capture();
       int result = send_event(OM_EVENT_QUIT);
       fb = nullptr;  // released by the quit handler
       PostQuitMessage(result);
       return 0;
     }
-    case WM_KEYDOWN: send_key(OM_EVENT_KEYBOARD_KEY_DOWN, wParam); return 0;
-    case WM_KEYUP: send_key(OM_EVENT_KEYBOARD_KEY_UP, wParam); return 0;
+    case WM_KEYDOWN: send_key(hWnd, OM_EVENT_KEYBOARD_KEY_DOWN, wParam); return 0;
+    case WM_KEYUP: send_key(hWnd, OM_EVENT_KEYBOARD_KEY_UP, wParam); return 0;
+    case WM_SYSKEYUP:
+      // A key let go while Alt is down comes as a system key; the game that
+      // holds it still gets its key-up, or it would walk on.
+      if ((wParam & 0xFF) < 255 && keyboard.keys[wParam & 0xFF])
+        send_key(hWnd, OM_EVENT_KEYBOARD_KEY_UP, wParam);
+      return DefWindowProcA(hWnd, Msg, wParam, lParam);
+    case WM_SETFOCUS:
+      focused = true;
+      sync_capture(hWnd, nullptr);
+      return DefWindowProcA(hWnd, Msg, wParam, lParam);
+    case WM_KILLFOCUS:
+      // Keys let go elsewhere never come back as key-ups.
+      focused = false;
+      OM_Host_ReleaseKeys();
+      sync_capture(hWnd, nullptr);
+      return DefWindowProcA(hWnd, Msg, wParam, lParam);
+    case WM_SETCURSOR:
+      if (captured && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(nullptr);
+        return TRUE;
+      }
+      return DefWindowProcA(hWnd, Msg, wParam, lParam);
+    case WM_MOVE:
+      if (captured) clip(hWnd);  // the clip follows the window
+      return DefWindowProcA(hWnd, Msg, wParam, lParam);
     default: return DefWindowProcA(hWnd, Msg, wParam, lParam);
   }
 }

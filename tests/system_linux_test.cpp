@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ombrix.h"
+#include "scene_support.h"
 #include "system.h"
 
 namespace {
@@ -51,13 +52,65 @@ TEST(HostKeys, KeysGetTheWindowsCodesTheGameReads) {
     in.key.state = in.type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     OM_Event out;
     memset(&out, 0xFF, sizeof out);
-    ASSERT_EQ(OM_Host_TranslateKey(&in, &out), k[4] != 0) << k[1];
+    ASSERT_EQ(OM_Host_TranslateKey(&in, nullptr, &out), k[4] != 0) << k[1];
     if (!k[4]) continue;
     EXPECT_EQ(out.type, in.type == dn ? OM_EVENT_KEYBOARD_KEY_DOWN : OM_EVENT_KEYBOARD_KEY_UP);
     uint64_t payload;
     memcpy(&payload, &out.time, sizeof payload);
     EXPECT_EQ(payload, uint64_t(k[4])) << k[1];
   }
+}
+
+SDL_Event Key(Uint32 type, SDL_Keycode sym, SDL_Scancode sc, Uint16 mod) {
+  SDL_Event e = Ev(type);
+  e.key.keysym.sym = sym, e.key.keysym.scancode = sc, e.key.keysym.mod = mod;
+  return e;
+}
+
+// A key-down that reached the game always gets its key-up, even when Alt
+// is down by then (W, then Alt, then W let go; AltGr's Alt after its Ctrl);
+// a key the game does not hold stays a system key, and Alt combinations
+// never become key-downs, held or not. Rows: type, sym, scancode, mod,
+// held slot, code sent (0: none).
+TEST(HostKeys, AKeyTheGameHoldsAlwaysGetsItsKeyUp) {
+  const int dn = SDL_KEYDOWN, up = SDL_KEYUP, alt = KMOD_LALT;
+  const int rows[][6] = {{up, SDLK_w, SDL_SCANCODE_W, alt, 0x57, 0x57},
+                         {up, SDLK_w, SDL_SCANCODE_W, alt, 0, 0},
+                         {dn, SDLK_w, SDL_SCANCODE_W, alt, 0x57, 0},
+                         {up, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT, 0x12, 0x12},
+                         {up, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT, 0, 0},
+                         {up, SDLK_F10, SDL_SCANCODE_F10, 0, 0x79, 0x79}};
+  for (const auto& r : rows) {
+    u8 held[255] = {};
+    if (r[4]) held[r[4]] = 1;
+    SDL_Event in = Key(r[0], r[1], SDL_Scancode(r[2]), Uint16(r[3]));
+    OM_Event out = {};
+    ASSERT_EQ(OM_Host_TranslateKey(&in, held, &out), r[5] != 0) << &r - rows;
+    if (r[5]) {
+      EXPECT_TRUE(out.type == OM_EVENT_KEYBOARD_KEY_UP && out.key == r[5]) << &r - rows;
+    }
+  }
+}
+
+std::vector<std::vector<int>> released;
+int RecordKey(OM_Event* e) {
+  released.push_back({e->type, e->key});
+  return 0;
+}
+
+// Losing the focus: one key-up through the host's target for each held
+// key, in code order, and nothing for the keys that are up.
+TEST(HostKeys, ReleasingSendsAKeyUpForEveryHeldKey) {
+  SavedGlobals saved;
+  auto target = OM_Host_Target;
+  OM_Host_Target = RecordKey;
+  released.clear();
+  memset(keyboard.keys, 0, sizeof keyboard.keys);
+  for (int k : {0x57, 0x11, 0, 254}) keyboard.keys[k] = 1;
+  OM_Host_ReleaseKeys();
+  OM_Host_Target = target;
+  const int up = OM_EVENT_KEYBOARD_KEY_UP;
+  EXPECT_EQ(released, (std::vector<std::vector<int>>{{up, 0}, {up, 0x11}, {up, 0x57}, {up, 254}}));
 }
 
 SDL_Event Move(int x, int y, Uint32 state = 0) {
@@ -115,6 +168,33 @@ TEST(HostMouse, EventsUpdateTheRecordAsTheWindowDoes) {
   memset(&m, 0, sizeof m);
   for (const auto& step : script) {
     EXPECT_EQ(OM_Host_TranslateMouse(&step.in, &m), step.type) << "step " << &step - script;
+    EXPECT_EQ((std::vector<int>{m.x, m.y, m.dx, m.dy, m.wheel, m.buttons, m.clicks}), step.after)
+        << "step " << &step - script;
+  }
+}
+
+// A captured pointer: every position is the window's centre, so the record
+// stays where the game's cursor is, and a motion's relative movement is
+// handed back for the mouse look. Buttons and the wheel work as ever.
+TEST(HostMouse, ACapturedPointerStaysAtTheCentre) {
+  OM_Mouse m;
+  memset(&m, 0, sizeof m);
+  m.x = 320, m.y = 240;
+  SDL_Event far = Move(639, 0, SDL_BUTTON_LMASK);
+  far.motion.xrel = 25, far.motion.yrel = -3;
+  SDL_Event right = Press(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 5, 470);
+  const struct {
+    SDL_Event in;
+    int type, dx, dy;
+    std::vector<int> after;  // x, y, dx, dy, wheel, buttons, clicks
+  } script[] = {{far, OM_EVENT_MOUSE_MOVE, 25, -3, {320, 240, 0, 0, 0, 1, 0}},
+                {right, OM_EVENT_MOUSE_BUTTON_DOWN, 0, 0, {320, 240, 0, 0, 0, 3, 1}},
+                {Wheel(-1, -1.0f), OM_EVENT_MOUSE_WHEEL, 0, 0, {320, 240, 0, 0, -120, 3, 1}},
+                {Ev(SDL_KEYDOWN), -1, 0, 0, {320, 240, 0, 0, -120, 3, 1}}};
+  for (const auto& step : script) {
+    int dx = 99, dy = 99;
+    EXPECT_EQ(OM_Host_TranslateCapturedMouse(&step.in, &m, 320, 240, &dx, &dy), step.type);
+    EXPECT_TRUE(dx == step.dx && dy == step.dy) << dx << " " << dy;
     EXPECT_EQ((std::vector<int>{m.x, m.y, m.dx, m.dy, m.wheel, m.buttons, m.clicks}), step.after)
         << "step " << &step - script;
   }

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "ombrix.h"
+#include "scene_support.h"
 #include "surface.h"
 #include "system.h"
+#include "ui_widget.h"
 
 namespace {
 
@@ -105,6 +107,23 @@ TEST_F(Host, KeysAreMaskedToEightBitsOnTheStackSystemKeysAreNotSent) {
   EXPECT_EQ(event.type, OM_EVENT_TICK);  // the shared record is left alone
 }
 
+// A key the game holds gets its key-up even as a system key (let go while
+// Alt is down); other system keys stay the window's. Losing the focus
+// sends a key-up for every held key, since their real ones go elsewhere.
+TEST_F(Host, HeldKeysAreLetGoOnSystemKeyUpsAndFocusLoss) {
+  SavedGlobals saved;
+  memset(keyboard.keys, 0, sizeof keyboard.keys);
+  keyboard.keys['W'] = keyboard.keys[VK_CONTROL] = 1;
+  Msg(WM_SYSKEYUP, 'Q', 0xC0100001);
+  Msg(WM_SYSKEYDOWN, 'W', 0x20110001);
+  Msg(WM_SYSKEYUP, 'W', 0xE0110001);
+  Msg(WM_KILLFOCUS);
+  const int up = OM_EVENT_KEYBOARD_KEY_UP;
+  std::vector<std::vector<int>> got;
+  for (const Sent& e : sent) got.push_back({e.type, int(e.payload)});
+  EXPECT_EQ(got, (std::vector<std::vector<int>>{{up, 'W'}, {up, VK_CONTROL}, {up, 'W'}}));
+}
+
 // The width and a negative height for rows top-down; the blit reads bmi's
 // rows from fb, so never more than it has.
 TEST_F(Host, SizeMessagesDescribeATopDownBitmapNoLargerThanTheFrameBuffer) {
@@ -161,6 +180,88 @@ TEST_F(Host, WindowLifecycle) {
   ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(m.wParam, 7u);
   UnregisterClassA("OM_WND_TEST", wc.hInstance);
+  OM_DestroySurface(frame);
+}
+
+// What the core publishes on the next tick, seen by a stand-in editor.
+int seenDelta[2];
+int SeeTick(OM_Widget*, OM_Widget*, OM_Event* e) {
+  if (e->type == OM_EVENT_TICK) seenDelta[0] = mouse.delta.x, seenDelta[1] = mouse.delta.y;
+  return 0;
+}
+
+bool ClippedTo(const RECT& expected) {
+  RECT r;
+  return GetClipCursor(&r) && EqualRect(&r, &expected);
+}
+
+// A real window in gameplay: the focus captures the pointer (clipped to the
+// client area, at its centre); a move is reported to the core and the
+// pointer goes back, the record staying at the centre. Escape frees it, a
+// left click takes it back, leaving gameplay and losing the focus free it.
+TEST_F(Host, WindowCapturesThePointerInGameplay) {
+  SavedGlobals saved;
+  WNDCLASSA wc = {CS_DBLCLKS, OM_WndProc, 0,       0,       GetModuleHandleA(nullptr),
+                  nullptr,    nullptr,    nullptr, nullptr, "OM_WND_CAPTURE"};
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  RECT outer = {0, 0, 640, 480};
+  AdjustWindowRect(&outer, 0x00CA0000, FALSE);
+  HWND w = CreateWindowExA(0, "OM_WND_CAPTURE", "", 0x00CA0000, 100, 100, outer.right - outer.left,
+                           outer.bottom - outer.top, nullptr, nullptr, wc.hInstance, nullptr);
+  if (!w) {
+    UnregisterClassA("OM_WND_CAPTURE", wc.hInstance);
+    GTEST_SKIP() << "no display to make windows on";
+  }
+  ShowWindow(w, SW_SHOWNOACTIVATE);
+  OM_Surface* frame = fb = OM_CreateSurface(640, 480);
+  RECT screen;
+  GetClipCursor(&screen);  // nothing clipped yet
+  RECT client;
+  GetClientRect(w, &client);
+  MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  POINT centre = {client.left + 320, client.top + 240};
+  auto clipped = [&] { return ClippedTo(client); };
+  auto at_centre = [&] {
+    POINT p;
+    GetCursorPos(&p);
+    return p.x == centre.x && p.y == centre.y;
+  };
+
+  gameState = GAMEPLAY;
+  Msg(WM_SETFOCUS, 0, 0, w);
+  EXPECT_TRUE(clipped());
+  EXPECT_TRUE(at_centre());
+  OM_Widget fake = {};
+  fake.HandleEvent = SeeTick;
+  OM_editor = &fake;
+  player = nullptr;
+  OM_Event tick = {};
+  tick.type = OM_EVENT_TICK;
+  OM_Game_Handle(&tick);  // nothing left from before
+  Msg(WM_MOUSEMOVE, 0, At(330, 235), w);
+  EXPECT_EQ(Fields(OM_mouse), (std::vector<int>{320, 240, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(sent.back().mouse, Fields(OM_mouse));
+  EXPECT_TRUE(at_centre());
+  OM_Game_Handle(&tick);
+  EXPECT_TRUE(seenDelta[0] == -10 && seenDelta[1] == 5) << seenDelta[0] << " " << seenDelta[1];
+
+  Msg(WM_KEYDOWN, VK_ESCAPE, 0x00010001, w);
+  EXPECT_TRUE(ClippedTo(screen));
+  Msg(WM_MOUSEMOVE, 0, At(330, 235), w);  // free: moves where it is
+  EXPECT_EQ(OM_mouse.x, 330);
+  Msg(WM_LBUTTONDOWN, MK_LBUTTON, At(330, 235), w);
+  EXPECT_TRUE(clipped());
+  gameState = EDITOR_PREVIEW;  // Tab, as the core would have switched
+  Msg(WM_TIMER, 0, 0, w);
+  EXPECT_TRUE(ClippedTo(screen));
+  gameState = GAMEPLAY;
+  Msg(WM_TIMER, 0, 0, w);
+  EXPECT_TRUE(clipped());
+  Msg(WM_KILLFOCUS, 0, 0, w);
+  EXPECT_TRUE(ClippedTo(screen));
+
+  DestroyWindow(w);
+  UnregisterClassA("OM_WND_CAPTURE", wc.hInstance);
   OM_DestroySurface(frame);
 }
 

@@ -166,3 +166,41 @@ expect_colour() {  # NAME X Y RRGGBB WHAT
   [ "$got" = "$4" ] || fail "$5: pixel ($2, $3) of $1 is #$got, not #$4"
 }
 expect_at_least() { [ "$1" -ge "$2" ] || fail "$3: $1, expected at least $2"; }  # VALUE MIN WHAT
+
+# The pixels of the map's camera line (0xFF00FF66, drawn from the player's
+# position along the heading) in shot NAME, one "x y" a line.
+camera_line() {
+  convert "$out/$1.png" txt:- | awk -F'[,: ]+' 'toupper($0) ~ /#00FF66/ { print $1, $2 }' | sort
+}
+# turned A B: the player's turn from shot A to shot B in radians, read from
+# the camera line, positive to the right (clockwise on the map). The two
+# lines share their first pixels, at the player's position, which must not
+# have moved.
+turned() {
+  camera_line "$1" >"$out/$1.line"
+  camera_line "$2" >"$out/$2.line"
+  [ -s "$out/$1.line" ] && [ -s "$out/$2.line" ] || fail "no camera line in $1 or $2"
+  awk 'FNR == 1 { f++ } f == 1 { a[$0] = 1; ax += $1; ay += $2; an++ }
+       f == 2 { bx += $1; by += $2; bn++; if ($0 in a) { px += $1; py += $2; pn++ } }
+       END {
+         if (!pn) { print "nan"; exit }
+         px /= pn; py /= pn
+         ux = ax / an - px; uy = ay / an - py; vx = bx / bn - px; vy = by / bn - py
+         printf "%.3f\n", atan2(ux * vy - uy * vx, ux * vx + uy * vy)
+       }' "$out/$1.line" "$out/$2.line"
+}
+# The pointer's place on the screen as "X Y".
+pointer() { xdotool getmouselocation | sed 's/x:\([0-9-]*\) y:\([0-9-]*\).*/\1 \2/'; }
+# expect_pointer_inside WHAT / expect_pointer_at X Y WHAT, after asking it
+# to go to the screen's corner.
+to_corner() { xdotool mousemove 0 0 && sleep 0.4; }
+expect_pointer_inside() {
+  to_corner
+  set -- $(pointer) "$1"
+  [ "$1" -ge "$win_x" ] && [ "$1" -lt $((win_x + win_w)) ] && [ "$2" -ge "$win_y" ] &&
+    [ "$2" -lt $((win_y + win_h)) ] || fail "$3: the pointer got out to ($1, $2)"
+}
+expect_pointer_free() {
+  to_corner
+  [ "$(pointer)" = "0 0" ] || fail "$1: the pointer is held at ($(pointer))"
+}

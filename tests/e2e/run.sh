@@ -1,7 +1,8 @@
 #!/bin/sh
 # Drives the real program in a real window on a private X server, the way a
 # person would: looks at the editor, goes to gameplay, walks, comes back,
-# double-clicks in the map and closes the window. Pictures and logs stay in
+# double-clicks in the map, looks around with the mouse and closes the
+# window. Pictures and logs stay in
 # OUTDIR.
 #
 #   run.sh linux|wine PROGRAM OUTDIR
@@ -88,6 +89,48 @@ done
   fail "gameplay still shows the toolbar"
 expect_at_least "$(changed before-click after-click 40x40+80+264)" 10 \
   "pixels changed around the double-click"
+
+# Mouse look. In the editor the pointer is free and moving it turns
+# nobody. In gameplay it is captured: 1600 px to the right turn the view
+# right by about 1.56 radians (0.000977 a pixel), which the map's camera
+# line shows once back in the editor; the pointer cannot leave the window.
+# Escape frees it, and a free pointer turns nothing; a click takes it back;
+# Tab out of gameplay frees it again.
+xdotool key Tab && sleep 0.5
+shot map-start
+xdotool mousemove --window "$wid" 200 200 && xdotool mousemove_relative -- 300 0 && sleep 0.5
+shot map-moved
+[ "$(camera_line map-start)" = "$(camera_line map-moved)" ] ||
+  fail "moving the mouse in the editor turned the player"
+xdotool key Tab && sleep 0.5
+shot look-start
+for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16; do
+  xdotool mousemove_relative -- 100 0 && sleep 0.05
+done
+sleep 0.5
+shot look-turned
+expect_at_least "$(changed look-start look-turned 640x480+0+0)" 15000 \
+  "pixels changed by turning with the mouse"
+xdotool key Tab && sleep 0.3 && xdotool key Tab && sleep 0.5
+shot map-turned
+turn=$(turned map-start map-turned)
+note "1600 px to the right turned the player by $turn radians"
+awk -v t="$turn" 'BEGIN { exit !(t >= 1.2 && t <= 1.9) }' ||
+  fail "1600 px to the right turned the player by $turn radians, not about 1.56"
+xdotool key Tab && sleep 0.5
+expect_pointer_inside "captured in gameplay"
+xdotool key Escape && sleep 0.3
+expect_pointer_free "after Escape"
+xdotool mousemove --window "$wid" 320 240 && sleep 0.5
+shot free-start
+xdotool mousemove_relative -- 200 0 && sleep 0.5
+shot free-moved
+[ "$(changed free-start free-moved 640x480+0+0)" = 0 ] || fail "a free pointer turned the view"
+xdotool click 1 && sleep 0.3
+expect_pointer_inside "captured again by a click"
+xdotool key Tab && sleep 0.3
+expect_pointer_free "out of gameplay"
+note "mouse look: the editor does not turn, gameplay does, Escape and Tab free the pointer"
 
 close_and_wait 0
 note "closed, exit code 0"
