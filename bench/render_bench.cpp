@@ -1,7 +1,8 @@
-// Timings of the first-person renderer and the simulation, each printed at
-// the end as a ratio to the median time of copying one 640 x 480 frame in the
-// same run. Every rendered frame is first checked against the plain
-// per-pixel reference; a difference fails that benchmark.
+// Benchmarks of the first-person renderer and the simulation, as ratios to a frame copy.
+//
+// Each is printed at the end as a ratio to the median time of copying one
+// 640 x 480 frame in the same run. Every rendered frame is first checked
+// against the plain per-pixel reference; a difference fails that benchmark.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "editor.h"
+#include "keys.h"
 #include "object_camera.h"
 #include "object_player.h"
 #include "ombrix.h"
@@ -121,14 +123,14 @@ void BM_UpdatePlayer(benchmark::State& state) {
   place(kStart);
   GameState saved = gameState;
   gameState = GAMEPLAY;
-  keyboard.keys[0x57] = 1;
-  keyboard.keys[0x51] = 1;
+  keyboard.keys[OM_KEY_W] = 1;
+  keyboard.keys[OM_KEY_Q] = 1;
   for (auto _ : state) {
     update_player();
     benchmark::ClobberMemory();
   }
-  keyboard.keys[0x57] = 0;
-  keyboard.keys[0x51] = 0;
+  keyboard.keys[OM_KEY_W] = 0;
+  keyboard.keys[OM_KEY_Q] = 0;
   gameState = saved;
 }
 

@@ -1,17 +1,17 @@
 # ombrix_bench: Google Benchmark timings of the renderer and the simulation,
 # each also given as a ratio to copying one 640 x 480 frame. Linux only; built
-# with everything else, run by hand (see README, "Benchmarks").
+# with everything else, run by hand (see README, "Benchmarks"). It shares the
+# tests' reference renderer and set-up, which take the host's globals along.
 if(NOT WIN32)
   find_package(benchmark)
   if(benchmark_FOUND)
     add_executable(ombrix_bench ${CMAKE_SOURCE_DIR}/bench/render_bench.cpp
                                 ${CMAKE_SOURCE_DIR}/tests/render_reference.cpp
-                                ${CMAKE_SOURCE_DIR}/tests/scene_support.cpp)
+                                ${CMAKE_SOURCE_DIR}/tests/scene_support.cpp
+                                ${CMAKE_SOURCE_DIR}/tests/host_support_linux.cpp)
     target_compile_options(ombrix_bench PRIVATE "-iquote${CMAKE_SOURCE_DIR}/tests")
-    target_link_libraries(ombrix_bench PRIVATE ombrix_core benchmark::benchmark)
-    if(COMMAND om_add_resources)
-      om_add_resources(ombrix_bench)
-    endif()
+    target_link_libraries(ombrix_bench PRIVATE ombrix_host benchmark::benchmark)
+    om_add_resources(ombrix_bench)
   else()
     message(STATUS "Google Benchmark not found: ombrix_bench is not built")
   endif()

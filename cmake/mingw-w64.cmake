@@ -1,5 +1,6 @@
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (posix threads,
-# which GoogleTest needs). Tests run under wine in a prefix of the build tree.
+# which GoogleTest needs). The programs it builds run under wine, set up by
+# cmake/wine.cmake.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -9,5 +10,3 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEDEBUG=-all WINEARCH=win64 WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix wine)

@@ -35,9 +35,6 @@ if(WIN32)
   if(NOT CMAKE_RC_COMPILER)
     find_program(CMAKE_RC_COMPILER NAMES ${CMAKE_CXX_COMPILER_TARGET}-windres windres REQUIRED)
   endif()
-  # Windows itself needs these for the streams and the image loader.
-  target_link_libraries(ombrix_core INTERFACE ole32 oleaut32 windowscodecs uuid)
-
   # windres is run directly: the core's compile options (-iquote) are for
   # the C++ compiler and mean something else to windres.
   function(om_add_resources target)
@@ -83,31 +80,3 @@ else()
     COMMAND om_make_resources ${CMAKE_SOURCE_DIR}/tools/font8x8.txt ${CMAKE_SOURCE_DIR}/resources
     COMMENT "Writing the resource files into resources/")
 endif()
-
-
-# Test programs that start up with a broken resource set, one per script
-# in tests/broken/. Defined once the test setup (GoogleTest, enable_testing)
-# is in place at the end of the top-level directory.
-function(om_add_broken_set_tests)
-  if(NOT TARGET ombrix_tests)
-    return()  # built without GoogleTest
-  endif()
-  foreach(set nofont baddummy)
-    set(exe ombrix_tests_${set})
-    add_executable(${exe} ${CMAKE_SOURCE_DIR}/tests/broken/startup_failure_test.cpp)
-    target_link_libraries(${exe} PRIVATE ombrix_core ${OM_GTEST_LIBS})
-    string(TOUPPER ${set} upper)
-    target_compile_definitions(${exe} PRIVATE OM_BROKEN_${upper})
-    om_add_resources(${exe} ${CMAKE_SOURCE_DIR}/tests/broken/${set}.rc)
-    add_test(NAME broken_set_${set} COMMAND ${exe})
-  endforeach()
-  if(NOT WIN32)
-    add_test(NAME om_resources_match
-      COMMAND ${CMAKE_COMMAND} -DGENERATOR=$<TARGET_FILE:om_make_resources>
-              -DFONT=${CMAKE_SOURCE_DIR}/tools/font8x8.txt
-              -DRESOURCES=${CMAKE_SOURCE_DIR}/resources
-              -DSCRATCH=${CMAKE_BINARY_DIR}/resources/generated
-              -P ${CMAKE_SOURCE_DIR}/cmake/check_resources.cmake)
-  endif()
-endfunction()
-cmake_language(DEFER CALL om_add_broken_set_tests)

@@ -4,6 +4,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
+. scripts/wine.sh
 case "${1:-linux}" in
   linux)
     om_need_packages $OM_BUILD_PACKAGES
@@ -16,8 +17,8 @@ case "${1:-linux}" in
     cmake -S . -B build/windows -DCMAKE_BUILD_TYPE=Release \
       --toolchain cmake/mingw-w64.cmake >/dev/null
     cmake --build build/windows -j "$(nproc)" --target ombrix
-    exec env WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$PWD/build/windows/wineprefix" \
-      wine build/windows/ombrix.exe
+    om_wine_env build/windows
+    exec wine build/windows/ombrix.exe
     ;;
   *)
     echo "usage: $0 [linux|windows]" >&2

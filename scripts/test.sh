@@ -4,6 +4,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
+. scripts/wine.sh
 om_need_packages $OM_BUILD_PACKAGES $OM_WINDOWS_PACKAGES $OM_DESKTOP_PACKAGES
 
 jobs=$(nproc)
@@ -26,10 +27,11 @@ cmake -S . -B build/windows -DCMAKE_BUILD_TYPE=Release \
   --toolchain cmake/mingw-w64.cmake >/dev/null
 cmake --build build/windows -j "$jobs"
 step "Windows tests (wine)"
-if [ ! -d build/windows/wineprefix ]; then
+(
+  om_wine_env build/windows
   # Creating the prefix takes a while the first time; do it once, up front.
-  WINEDEBUG=-all WINEARCH=win64 WINEPREFIX="$PWD/build/windows/wineprefix" wineboot -i >/dev/null 2>&1 || true
-fi
+  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || true
+)
 ctest --test-dir build/windows --output-on-failure
 
 step "All tests passed"

@@ -1,3 +1,4 @@
+// The growable array: doubling, copies of what is pushed, and no write outside its storage.
 #include "collection.h"
 
 #include <gtest/gtest.h>

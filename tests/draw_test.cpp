@@ -1,3 +1,4 @@
+// The drawing primitives: lines, outlines, fills and block copies, clipped to the pixel.
 #include "draw.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Mouse editing in the map viewport: pan, zoom, picking, adding, splitting
-// and dragging.
+// Mouse editing in the map viewport: pan, zoom, picking, adding, splitting and dragging.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,7 +15,6 @@ namespace {
 using Selection = std::pair<int, int>;  // selected vertex and edge, -1 for none
 using Point = std::pair<f32, f32>;
 using Ends = std::pair<int, int>;
-const int kShift = 0x10;
 
 // Sector 0: (0,0) (2,0) (2,2) (0,2); sector 1: (6,0) (8,0) (8,2) (6,2); a
 // 640 x 480 viewport at zoom 8 with pan (-2, -2), so that map point (mx, my)
@@ -64,13 +62,10 @@ class Editing : public ::testing::Test {
     OM_WorldVertex v = {x, y};
     OM_Collection_Push(w->vertices, &v);
   }
-  Point at(reg i) {
-    OM_WorldVertex* v = (OM_WorldVertex*)w->vertices->data + i;
-    return {v->x, v->y};
-  }
+  Point at(reg i) { return {world_vertex(w, i)->x, world_vertex(w, i)->y}; }
   Ends ends(int s, int k) { return {world_edge(w, s, k)->v1, world_edge(w, s, k)->v2}; }
-  reg vertices() { return w->vertices->length; }
-  reg edges(int s) { return world_sector(w, s)->edges->length; }
+  reg vertices() { return world_vertex_count(w); }
+  reg edges(int s) { return sector_edge_count(world_sector(w, s)); }
   Selection selection() {
     return {data.flag & RV_EDITOR_VERTEX_SELECTED ? (int)data.selectedVertex : -1,
             data.flag & RV_EDITOR_EDGE_SELECTED ? (int)data.selectedEdge : -1};
@@ -137,11 +132,11 @@ TEST_F(Editing, DoubleClickAddsOrGrabsAVertexAndDragSnapsUnlessShift) {
   EXPECT_EQ(selection(), Selection(8, -1));
   drag_to(3.3f, 4.1f, 2);
   EXPECT_EQ(at(8), Point(3.5f, 4.0f));
-  keyboard.keys[kShift] = 1;  // exactly under the pointer
+  keyboard.keys[OM_KEY_SHIFT] = 1;  // exactly under the pointer
   drag_to(3.3f, 4.1f, 2);
   EXPECT_NEAR(at(8).first, 3.3f, 1e-5f);
   EXPECT_NEAR(at(8).second, 4.1f, 1e-5f);
-  keyboard.keys[kShift] = 0;
+  keyboard.keys[OM_KEY_SHIFT] = 0;
   EXPECT_EQ(data.flag & RV_EDITOR_LINE_DRAGGED, 0);
 
   double_click(2.0f, 2.0f);  // on vertex 2: nothing added, vertex 2 drags

@@ -1,5 +1,5 @@
-// The editor shell: bevel frame, buttons, and whole screens of the running
-// program (set OMBRIX_SHOTS to a folder to get them as PPM pictures).
+// The editor shell: bevel frame, buttons, and whole screens of the running program.
+// Set OMBRIX_SHOTS to a folder to get the screens as PPM pictures.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -74,6 +74,8 @@ TEST(Bevel, RingsAroundThePreviewAndTheOnePixelCase) {
   OM_DestroySurface(s);
 }
 
+// The program as the host starts it, with start-up's editor, font and
+// fallback texture kept for the rest of the run.
 class Program : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,12 +94,7 @@ class Program : public ::testing::Test {
     OM_Event e{};
     e.type = OM_EVENT_QUIT;
     OM_Game_Handle(&e);
-    memset(keyboard.keys, 0, sizeof keyboard.keys);
     release_world(world);
-    world = nullptr;
-    player->world = nullptr;
-    player->sector = nullptr;
-    gameState = EDITOR;
   }
   // True when every pixel of `text` drawn at (x, y) in white is white on
   // screen: the text stands exactly there.
@@ -144,8 +141,9 @@ class Program : public ::testing::Test {
       for (int x = x0; x < x1; ++x) n += px(fb, x, y) == color;
     return n;
   }
-  OM_WorldVertex vertex(reg i) { return ((OM_WorldVertex*)world->vertices->data)[i]; }
+  OM_WorldVertex vertex(reg i) { return *world_vertex(world, i); }
 
+  SavedGlobals saved{SavedGlobals::kKeepStartUp};
   OM_Surface* fb = nullptr;
   RV_Editor_Data* data = nullptr;
 };
@@ -179,8 +177,8 @@ TEST_F(Program, WholeScreenAtStart) {
   EXPECT_EQ(count(0xFFFFFFFF, 96, 400, 640, 480), 0);
 
   // Tab: the editor without the preview.
-  send(OM_EVENT_KEYBOARD_KEY_DOWN, 9);
-  send(OM_EVENT_KEYBOARD_KEY_UP, 9);
+  send(OM_EVENT_KEYBOARD_KEY_DOWN, OM_KEY_TAB);
+  send(OM_EVENT_KEYBOARD_KEY_UP, OM_KEY_TAB);
   ASSERT_EQ(gameState, EDITOR);
   send(OM_EVENT_DRAW);
   EXPECT_EQ(px(fb, 304, 24), 0xFF000000u);
@@ -188,16 +186,16 @@ TEST_F(Program, WholeScreenAtStart) {
 }
 
 TEST_F(Program, EditReloadAndPlaceThePlayerOnScreen) {
-  reg v = world->vertices->length;
+  reg v = world_vertex_count(world);
   double_click(8.0f, 1.0f);  // on empty map
   mouse(OM_EVENT_MOUSE_BUTTON_UP, wx(8.0f), wy(1.0f), 0, 2);
-  ASSERT_EQ(world->vertices->length, v + 1);
+  ASSERT_EQ(world_vertex_count(world), v + 1);
   send(OM_EVENT_DRAW);
   shot(fb, "editor_added_vertex");
 
   // Split sector 1's edge 8, (3.72, 5) -> (1, 5), near (2, 4.7).
   double_click(2.0f, 4.7f);
-  ASSERT_EQ(world->vertices->length, v + 2);
+  ASSERT_EQ(world_vertex_count(world), v + 2);
   EXPECT_NEAR(vertex(v + 1).y, 5.0f, 1e-3f);
   send(OM_EVENT_DRAW);
   shot(fb, "editor_split_edge");
@@ -216,16 +214,16 @@ TEST_F(Program, EditReloadAndPlaceThePlayerOnScreen) {
 
   // Ctrl+click places the player in gameplay too and finds its sector.
   gameState = GAMEPLAY;
-  keyboard.keys[0x11] = 1;
+  keyboard.keys[OM_KEY_CTRL] = 1;
   mouse(OM_EVENT_MOUSE_BUTTON_DOWN, wx(8.0f), wy(1.0f), OM_LMB, 1);  // outside every sector
   EXPECT_EQ(player->sector, nullptr);
   mouse(OM_EVENT_MOUSE_BUTTON_DOWN, wx(1.0f), wy(1.0f), OM_LMB, 1);
-  keyboard.keys[0x11] = 0;
+  keyboard.keys[OM_KEY_CTRL] = 0;
   EXPECT_NEAR(player->object.x, 1.0f, 0.05f);
   EXPECT_NEAR(player->object.y, 1.0f, 0.05f);
   EXPECT_EQ(player->object.z, 0.0f);
-  EXPECT_EQ(player->sector, world->sectors->data);
-  EXPECT_EQ(world->vertices->length, v + 2);
+  EXPECT_EQ(player->sector, world_sector(world, 0));
+  EXPECT_EQ(world_vertex_count(world), v + 2);
   EXPECT_EQ(data->flag, RV_EDITOR_VERTEX_SELECTED);  // the selection is not touched
   send(OM_EVENT_TICK);
   EXPECT_EQ(OM_camera->object.x, player->object.x);
@@ -239,7 +237,7 @@ TEST_F(Program, EditReloadAndPlaceThePlayerOnScreen) {
   ASSERT_EQ(data->flag, RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_LINE_DRAGGED);
   reload_world();
   EXPECT_EQ(data->flag, 0);
-  EXPECT_EQ(world->vertices->length, 16u);
+  EXPECT_EQ(world_vertex_count(world), 16u);
   send(OM_EVENT_DRAW);
 }
 

@@ -168,7 +168,6 @@ TEST_F(Viewport, VertexLabelsShowTheWholeIndex) {
   OM_Font* font = s ? OM_LoadFont(s) : nullptr;
   OM_ReleaseStream(s);
   ASSERT_NE(font, nullptr);
-  OM_Font* saved_font = OM_font;
   OM_font = font;
   const f32 none[][2] = {{0, 0}};
   w = make_world(none, 0);
@@ -190,7 +189,6 @@ TEST_F(Viewport, VertexLabelsShowTheWholeIndex) {
       for (int gx = 0; gx < 8; ++gx) lit += px(lx + 8 * c + gx, ly + gy) == kHighlight;
     EXPECT_GT(lit, 0) << "character " << c;
   }
-  OM_font = saved_font;
   OM_DestroyFont(font);
 }
 

@@ -1,3 +1,4 @@
+// The bitmap font: loading it, refusing bad files, and drawing clipped text.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The geometry helpers: min/max with NaN, line intersection, rectangles, foot points.
 #include <gtest/gtest.h>
 
 // The C library's header first, then ours: each must resolve to its own file.

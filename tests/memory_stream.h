@@ -1,5 +1,7 @@
-// A stream over bytes in memory for the loader tests: hands out at most
-// `chunk` bytes per read and counts the reads at the end and the closes.
+// A stream over bytes in memory for the loader tests.
+//
+// It hands out at most `chunk` bytes per read and counts the reads at the
+// end and the closes.
 #pragma once
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The game core: its event entry, the global keys, start-up and quit, and Ctrl+S / Ctrl+O.
 #include "ombrix.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,6 @@
 #include "ui_widget.h"
 
 namespace {
-
-enum { TAB = 0x09, CTRL = 0x11, L = 0x4C, O = 0x4F, S = 0x53, V = 0x56, W = 0x57 };
 
 int key(bool down, int code) {
   OM_Event e = {};
@@ -34,11 +33,11 @@ TEST_F(GameCore, TabCyclesTheStatesAndTogglesWorkInEach) {
                                 {static_cast<GameState>(7), EDITOR}};
   for (const auto& c : cycle) {
     gameState = c[0];
-    EXPECT_EQ(key(true, TAB), 0);
+    EXPECT_EQ(key(true, OM_KEY_TAB), 0);
     EXPECT_EQ(gameState, c[1]) << c[0];
   }
   int* flags[] = {&drawVertices, &draw_portals, &draw_edges, &relative_map_mode};
-  const int keys[] = {V, 0x42, 0x4E, 0x4D};  // V, B, N, M
+  const int keys[] = {OM_KEY_V, OM_KEY_B, OM_KEY_N, OM_KEY_M};
   for (GameState s : {EDITOR, EDITOR_PREVIEW, GAMEPLAY}) {
     gameState = s;
     for (int i = 0; i < 4; i++) {
@@ -54,10 +53,10 @@ TEST_F(GameCore, TabCyclesTheStatesAndTogglesWorkInEach) {
 }
 
 TEST_F(GameCore, KeysAreHeldUntilReleasedAndCode255HasNoSlot) {
-  EXPECT_EQ(key(true, W), 0);
-  EXPECT_EQ(key(true, W), 0);  // auto-repeat
-  EXPECT_EQ(keyboard.keys[W], 1);
-  EXPECT_EQ(key(false, W), 0);
+  EXPECT_EQ(key(true, OM_KEY_W), 0);
+  EXPECT_EQ(key(true, OM_KEY_W), 0);  // auto-repeat
+  EXPECT_EQ(keyboard.keys[OM_KEY_W], 1);
+  EXPECT_EQ(key(false, OM_KEY_W), 0);
   EXPECT_EQ(key(true, 255), 0);
   EXPECT_EQ(key(false, 255), 0);
   EXPECT_EQ(key(true, -1), 0);
@@ -92,15 +91,15 @@ TEST_F(GameCore, EverythingButKeysReachesTheEditorInEveryState) {
     }
   }
   g_forwarded = {};
-  key(true, W);
-  key(false, W);
+  key(true, OM_KEY_W);
+  key(false, OM_KEY_W);
   EXPECT_EQ(g_forwarded.type, OM_EVENT_UNKNOWN);
 }
 
-// Start-up replaces the world, editor and fallback texture for good: no
-// guard puts the old ones back.
+// Start-up makes the editor, the font and the fallback texture for good; the
+// world it loads is the test's to release.
 TEST(GameCoreLifecycle, InitHandsBackTheFrameBufferAndQuitReleasesIt) {
-  GameState savedState = gameState;
+  SavedGlobals saved{SavedGlobals::kKeepStartUp};
   OM_Event e = {};
   e.type = OM_EVENT_INIT;
   ASSERT_EQ(OM_Game_Handle(&e), 0);
@@ -114,18 +113,19 @@ TEST(GameCoreLifecycle, InitHandsBackTheFrameBufferAndQuitReleasesIt) {
     EXPECT_EQ(OM_Game_Handle(&e), 0);
   }
   EXPECT_EQ(OM_frameBuffer, nullptr);
-  gameState = savedState;
+  release_world(world);
 }
 
 TEST_F(GameCore, CtrlSHeldSavesOnEveryKeyDownAndCtrlOReloads) {
   // S alone, Ctrl while S is held, auto-repeat, V (toggles and saves), S up, V.
-  const int steps[][3] = {{S, 1, 0}, {CTRL, 1, 1}, {S, 1, 1}, {V, 1, 1}, {S, 0, 0}, {V, 1, 0}};
+  const int steps[][3] = {{OM_KEY_S, 1, 0}, {OM_KEY_CTRL, 1, 1}, {OM_KEY_S, 1, 1},
+                          {OM_KEY_V, 1, 1}, {OM_KEY_S, 0, 0},    {OM_KEY_V, 1, 0}};
   int toggled = drawVertices;
   for (const auto& s : steps) {
     buffer[0] = '\0';
     key(s[1], s[0]);
     EXPECT_STREQ(buffer, s[2] ? "Can't open file 'WORLD_DUMP' for writing!\n" : "") << s[0];
-    if (s[0] == V) {
+    if (s[0] == OM_KEY_V) {
       toggled = !toggled;
       EXPECT_EQ(drawVertices, toggled);
     }
@@ -136,17 +136,16 @@ TEST_F(GameCore, CtrlSHeldSavesOnEveryKeyDownAndCtrlOReloads) {
   player = &p;
   world = load_world("WORLD_DEVEL");
   OM_World* first = world;
-  key(true, L);
+  key(true, OM_KEY_L);
   EXPECT_EQ(world, first);
-  key(false, L);
-  key(true, O);
+  key(false, OM_KEY_L);
+  key(true, OM_KEY_O);
   EXPECT_NE(world, first);  // the first one is released
   EXPECT_EQ(p.world, world);
   EXPECT_EQ(p.sector, world_sector(world, 2));
-  key(true, O);  // auto-repeat: every key-down reloads, none leaks
+  key(true, OM_KEY_O);  // auto-repeat: every key-down reloads, none leaks
   EXPECT_EQ(p.world, world);
   release_world(world);
-  buffer[0] = '\0';
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// The player's movement, walls and portals, the camera that follows it, and reloading the world.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,10 +13,8 @@
 
 namespace {
 
-enum { W = 0x57, S = 0x53, A = 0x41, Q = 0x51, E = 0x45, SPACE = 0x20, CTRL = 0x11 };
-
-// The real start-up of world, player and camera. What else OM_Init sets up
-// (editor, font, fallback texture) stays: the next start-up replaces it.
+// The real start-up of world, player and camera. What else OM_Init makes
+// (editor, font, fallback texture) stays, as it does in the program.
 class Simulation : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -23,21 +22,8 @@ class Simulation : public ::testing::Test {
     memset(&mouse, 0, sizeof mouse);
     ASSERT_EQ(OM_Init(), 0);
     p = player;
-    camera = OM_camera;
   }
-  void TearDown() override {
-    memset(keyboard.keys, 0, sizeof keyboard.keys);
-    memset(&mouse, 0, sizeof mouse);
-    timer.delta = 0;
-    gameState = savedState;
-    editor_scale = savedScale;
-    player = p;
-    OM_camera = camera;
-    release_world(world);
-    world = nullptr;
-    p->world = nullptr;
-    p->sector = nullptr;
-  }
+  void TearDown() override { release_world(world); }
   void place(f32 x, f32 y, int s, f32 vx = 0, f32 vy = 0) {
     p->object = {x, y, 0, 0};
     p->velocity_x = vx;
@@ -51,10 +37,8 @@ class Simulation : public ::testing::Test {
       update_camera();
     }
   }
+  SavedGlobals saved{SavedGlobals::kKeepStartUp};
   Player* p = nullptr;
-  Camera* camera = nullptr;
-  GameState savedState = gameState;
-  f32 savedScale = editor_scale;
 };
 
 // Keys held from rest at the start, facing +x.
@@ -67,17 +51,17 @@ TEST_F(Simulation, KeysAccelerateTurnAndLift) {
     int ticks;
     f32 v0, angle, vx, vy, z;
   } cases[] = {
-      {W, 0, GAMEPLAY, 1, 0, 0, 0.0099133f, 0, 0},
-      {W, 0, GAMEPLAY, 2, 0, 0, 0.0188352f, 0, 0},
-      {W, 0, EDITOR, 200, 0, 0, 0.8f / 80.7f / 0.1f, 0, 0},  // the limit friction sets
-      {W, S, GAMEPLAY, 1, 1.25f, 0, 1.125f, 0, 0},           // opposite keys cancel
-      {Q, 0, GAMEPLAY, 10, 0, -0.6108652f, 0, 0, 0},         // Q turns in gameplay,
-      {A, 0, EDITOR, 10, 0, -0.6108652f, 0, 0, 0},           // A in the editor
-      {Q, E, GAMEPLAY, 5, 0, 0, 0, 0, 0},
-      {A, 0, GAMEPLAY, 1, 0, 0, 0, -0.0099133f, 0},  // strafes left: towards -y
-      {E, 0, EDITOR_PREVIEW, 1, 0, 0, 0, 0.0099133f, 0},
-      {SPACE, 0, GAMEPLAY, 30, 0, 0, 0, 0, 1.0f},  // no ceiling or floor limit
-      {CTRL, 0, GAMEPLAY, 30, 0, 0, 0, 0, -1.0f},
+      {OM_KEY_W, 0, GAMEPLAY, 1, 0, 0, 0.0099133f, 0, 0},
+      {OM_KEY_W, 0, GAMEPLAY, 2, 0, 0, 0.0188352f, 0, 0},
+      {OM_KEY_W, 0, EDITOR, 200, 0, 0, 0.8f / 80.7f / 0.1f, 0, 0},  // the limit friction sets
+      {OM_KEY_W, OM_KEY_S, GAMEPLAY, 1, 1.25f, 0, 1.125f, 0, 0},    // opposite keys cancel
+      {OM_KEY_Q, 0, GAMEPLAY, 10, 0, -0.6108652f, 0, 0, 0},         // Q turns in gameplay,
+      {OM_KEY_A, 0, EDITOR, 10, 0, -0.6108652f, 0, 0, 0},           // A in the editor
+      {OM_KEY_Q, OM_KEY_E, GAMEPLAY, 5, 0, 0, 0, 0, 0},
+      {OM_KEY_A, 0, GAMEPLAY, 1, 0, 0, 0, -0.0099133f, 0},  // strafes left: towards -y
+      {OM_KEY_E, 0, EDITOR_PREVIEW, 1, 0, 0, 0, 0.0099133f, 0},
+      {OM_KEY_SPACE, 0, GAMEPLAY, 30, 0, 0, 0, 0, 1.0f},  // no ceiling or floor limit
+      {OM_KEY_CTRL, 0, GAMEPLAY, 30, 0, 0, 0, 0, -1.0f},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "key " << c.key << " state " << c.state);
@@ -99,9 +83,9 @@ TEST_F(Simulation, KeysAccelerateTurnAndLift) {
 TEST_F(Simulation, PortalsCarryAndWallsStop) {
   // Through the wrap-around portal at x = 5: a pure translation.
   place(4.95f, 1, 2, 0.8f / 80.7f / 0.1f);  // the velocity W held keeps
-  keyboard.keys[W] = 1;
+  keyboard.keys[OM_KEY_W] = 1;
   ticks(1);
-  keyboard.keys[W] = 0;
+  keyboard.keys[OM_KEY_W] = 0;
   EXPECT_NEAR(p->object.x, 0.0491326f, 1e-5);
   EXPECT_EQ(p->object.y, 1.0f);
   EXPECT_EQ(p->sector, world_sector(world, 0));
@@ -136,7 +120,7 @@ TEST_F(Simulation, PortalsCarryAndWallsStop) {
 
   // A wall holds while the key is held; the push is kept, not reset.
   place(1.5f, 1, 0);
-  keyboard.keys[W] = 1;
+  keyboard.keys[OM_KEY_W] = 1;
   ticks(100);
   f32 stopped = p->object.x;
   EXPECT_GT(stopped, 1.9f);
@@ -166,7 +150,6 @@ TEST_F(Simulation, CameraFollowsOnlyWhenAttachedAndMouseLooksInGameplay) {
   EXPECT_EQ(OM_camera->object.x, 1.25f);
   OM_camera->attached_to = &p->object;
 
-  OM_Surface* savedFrame = OM_frameBuffer;
   OM_frameBuffer = OM_CreateSurface(640, 480);
   place(4, 4, 1);
   mouse.delta.x = 10;
@@ -184,7 +167,6 @@ TEST_F(Simulation, CameraFollowsOnlyWhenAttachedAndMouseLooksInGameplay) {
   OM_Update();
   EXPECT_FLOAT_EQ(editor_scale, 9.0f);
   OM_DestroySurface(OM_frameBuffer);
-  OM_frameBuffer = savedFrame;
 
   player = nullptr;  // without player or camera the updates do nothing
   OM_camera = nullptr;
@@ -202,7 +184,7 @@ TEST_F(Simulation, ReloadingMovesThePlayerIntoTheNewWorld) {
   place(2.5f, 1, 0);
   reload_world();
   EXPECT_EQ(p->sector, nullptr);
-  keyboard.keys[W] = 1;
+  keyboard.keys[OM_KEY_W] = 1;
   ticks(3);  // the released worlds are no longer reached
 }
 

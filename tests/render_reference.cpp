@@ -1,3 +1,4 @@
+// The plain per-pixel reference the fast first-person renderer must match exactly.
 #include "render_reference.h"
 
 #include <cmath>
@@ -17,14 +18,8 @@ const int kMaxHops = 64;
 const u32 kRed = 0xFFFF0000;
 const u32 kMagenta = 0xFFFF00FF;
 
-OM_WorldSector* sector_at(int i) { return static_cast<OM_WorldSector*>(world->sectors->data) + i; }
-OM_WorldEdge* edge_at(OM_WorldSector* s, int i) {
-  return static_cast<OM_WorldEdge*>(s->edges->data) + i;
-}
-OM_WorldVertex* vertex_at(int i) { return static_cast<OM_WorldVertex*>(world->vertices->data) + i; }
-
 bool vertices_valid(OM_WorldEdge* e) {
-  return e->v1 < world->vertices->length && e->v2 < world->vertices->length;
+  return world_vertex(world, e->v1) && world_vertex(world, e->v2);
 }
 
 // trunc(value) rem n, with the sign of value; a value whose truncation is no
@@ -86,11 +81,11 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
       f32 ey = oy + cam->view_distance * sinf(cam->object.angle + rayAngle);
       z = cam->view_distance;
       hitEdge = nullptr;
-      for (reg i = 0; i < sector->edges->length; ++i) {
-        OM_WorldEdge* e = edge_at(sector, static_cast<int>(i));
+      for (reg i = 0; i < sector_edge_count(sector); ++i) {
+        OM_WorldEdge* e = sector_edge(sector, i);
         if (e == curEdge || !vertices_valid(e)) continue;
-        OM_WorldVertex* p = vertex_at(e->v1);
-        OM_WorldVertex* q = vertex_at(e->v2);
+        OM_WorldVertex* p = world_vertex(world, e->v1);
+        OM_WorldVertex* q = world_vertex(world, e->v2);
         f32 hx, hy;
         if (!OM_LineIntersect(ox, oy, ex, ey, p->x, p->y, q->x, q->y, &hx, &hy)) continue;
         f32 d = OM_LineLength(ox, oy, hx, hy);
@@ -106,9 +101,8 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
         break;
       }
       if (hitEdge->type != OM_EDGE_PORTAL || draw_portals == 0) break;
-      if (hitEdge->portal_sector >= world->sectors->length ||
-          hitEdge->portal_edge >= sector_at(hitEdge->portal_sector)->edges->length ||
-          !vertices_valid(edge_at(sector_at(hitEdge->portal_sector), hitEdge->portal_edge))) {
+      OM_WorldEdge* target = world_edge(world, hitEdge->portal_sector, hitEdge->portal_edge);
+      if (!target || !vertices_valid(target)) {
         brokenPortal = true;
         break;
       }
@@ -116,12 +110,18 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
         drawn = false;
         break;
       }
-      sector = sector_at(hitEdge->portal_sector);
-      curEdge = edge_at(sector, hitEdge->portal_edge);
-      f32 m0x = (vertex_at(hitEdge->v1)->x + vertex_at(hitEdge->v2)->x) / 2.0f;
-      f32 m0y = (vertex_at(hitEdge->v1)->y + vertex_at(hitEdge->v2)->y) / 2.0f;
-      f32 m1x = (vertex_at(curEdge->v1)->x + vertex_at(curEdge->v2)->x) / 2.0f;
-      f32 m1y = (vertex_at(curEdge->v1)->y + vertex_at(curEdge->v2)->y) / 2.0f;
+      sector = world_sector(world, hitEdge->portal_sector);
+      curEdge = target;
+      // The midpoint shift spelled out here rather than shared with the
+      // renderer, so that a fault in one shows against the other.
+      OM_WorldVertex* a = world_vertex(world, hitEdge->v1);
+      OM_WorldVertex* b = world_vertex(world, hitEdge->v2);
+      OM_WorldVertex* c = world_vertex(world, curEdge->v1);
+      OM_WorldVertex* d = world_vertex(world, curEdge->v2);
+      f32 m0x = (a->x + b->x) / 2.0f;
+      f32 m0y = (a->y + b->y) / 2.0f;
+      f32 m1x = (c->x + d->x) / 2.0f;
+      f32 m1y = (c->y + d->y) / 2.0f;
       ox = ox + (m1x - m0x);
       oy = oy + (m1y - m0y);
     }
@@ -139,8 +139,8 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     if (hitEdge->type == OM_EDGE_TEXTURE && !brokenPortal) {
       wallTexture = usable(hitEdge->texture);
       if (wallTexture) {
-        OM_WorldVertex* p = vertex_at(hitEdge->v1);
-        OM_WorldVertex* q = vertex_at(hitEdge->v2);
+        OM_WorldVertex* p = world_vertex(world, hitEdge->v1);
+        OM_WorldVertex* q = world_vertex(world, hitEdge->v2);
         f32 dx = q->x - p->x;
         f32 dy = q->y - p->y;
         f32 tw = static_cast<f32>(wallTexture->w);

@@ -1,7 +1,9 @@
-// A deliberately plain per-pixel restatement of the first-person renderer,
-// used to check the fast one pixel for pixel. It reads the same globals
-// (OM_camera, player, world, dummyTexture, draw_portals) but keeps no
-// interlace counter: the caller names the first column and the column step.
+// The plain reference the fast first-person renderer is checked against, pixel for pixel.
+//
+// A deliberately plain per-pixel restatement of the renderer. It reads the
+// same globals (OM_camera, player, world, dummyTexture, draw_portals) but
+// keeps no interlace counter: the caller names the first column and the
+// column step.
 #pragma once
 
 #include "types.h"

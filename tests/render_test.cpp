@@ -1,3 +1,4 @@
+// The first-person renderer: the reference at every vector level, worked pixels, broken input.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -71,8 +72,6 @@ class Render : public ::testing::Test {
     interlace = 0;
   }
   void TearDown() override {
-    interlace = savedInterlace;
-    renderer_simd = savedSimd;
     release_world(scene);
     for (OM_Surface* s : {dummy, wall, flat}) OM_DestroySurface(s);
   }
@@ -85,8 +84,9 @@ class Render : public ::testing::Test {
   void place(const View& v) { place(v.x, v.y, v.z, v.angle, v.sector); }
 
   // Every vector level must draw exactly what the reference draws, and
-  // nothing outside the target.
+  // nothing outside the target. The level in force comes back afterwards.
   void expect_reference_frame(int w, int h) {
+    SavedGlobals levelInForce;
     Framed plain(w, h);
     reference_draw_game_viewport(&plain.window, 0, 1);
     for (int level = 0; level <= 2; ++level) {
@@ -99,11 +99,9 @@ class Render : public ::testing::Test {
       EXPECT_EQ(i, n) << "level " << level << ", " << w << " x " << h << ", first differing pixel ("
                       << i % (w + 3) - 1 << ", " << i / (w + 3) - 1 << ")";
     }
-    renderer_simd = savedSimd;
   }
 
   SavedGlobals saved;
-  int savedInterlace = interlace, savedSimd = renderer_simd;
   OM_Surface* dummy = make_pattern_texture(64, 64, kDummyTag);
   OM_Surface* wall = make_pattern_texture(64, 64, kWallTag);
   OM_Surface* flat = make_pattern_texture(64, 64, kFlatTag);
@@ -150,11 +148,9 @@ TEST_F(Render, WorkedPixels) {
 
   // The floor, drawn by OM_Render in gameplay.
   place(4, 4, 1.6f, 0, 1);
-  OM_Surface* savedFrame = OM_frameBuffer;
   OM_frameBuffer = s;
   gameState = GAMEPLAY;
   OM_Render();
-  OM_frameBuffer = savedFrame;
   EXPECT_EQ(pixel(s, 320, 400), texel(kFlatTag, 0, 51));
 
   // From (4, 1) in sector 2 the wrap-around portal at x = 5 leads to sector

@@ -1,5 +1,4 @@
-// The resource set as the Linux build embeds it, and the icon the window
-// takes from it.
+// The resource set as the Linux build embeds it, and the window icon decoded from it.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,5 +1,7 @@
-// The resource set as Windows sees it in this executable's own resource
-// section, and the component-object runtime the image loader relies on.
+// The resource set in this executable's own resource section, as Windows sees it.
+//
+// Also starts the component-object runtime the image loader relies on, as
+// the host does, for the whole suite.
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <windows.h>

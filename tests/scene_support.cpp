@@ -1,7 +1,22 @@
+// Shared test set-up: hand-built worlds and textures, and the guard over program state.
+//
+// Sections (grep "---- "):
+//   ---- Worlds and textures
+//   ---- Program state guard
 #include "scene_support.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "collection.h"
+#include "stream.h"
 #include "surface.h"
+#include "ui_console.h"
+#include "ui_menubar.h"
+#include "ui_widget.h"
+
+// ---- Worlds and textures -------------------------------------------------
 
 OM_Surface* make_pattern_texture(int w, int h, u32 tag) {
   OM_Surface* s = OM_CreateSurface(w, h);
@@ -38,14 +53,12 @@ int add_sector(OM_World* w, f32 floorHeight, f32 ceilingHeight, OM_Surface* floo
   s.ceilingHeight = ceilingHeight;
   s.ceilingTexture = ceilingTexture;
   OM_Collection_Push(w->sectors, &s);
-  return static_cast<int>(w->sectors->length) - 1;
+  return static_cast<int>(world_sector_count(w)) - 1;
 }
 
 void free_world(OM_World* w) {
   if (!w) return;
-  for (reg i = 0; i < w->sectors->length; ++i) {
-    OM_DestroyCollection(world_sector(w, static_cast<int>(i))->edges);
-  }
+  for (reg i = 0; i < world_sector_count(w); ++i) OM_DestroyCollection(world_sector(w, i)->edges);
   OM_DestroyCollection(w->sectors);
   OM_DestroyCollection(w->vertices);
   delete w;
@@ -80,13 +93,123 @@ OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge) {
 }
 
 void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat) {
-  for (reg i = 0; i < w->sectors->length; ++i) {
-    OM_WorldSector* s = world_sector(w, static_cast<int>(i));
+  for (reg i = 0; i < world_sector_count(w); ++i) {
+    OM_WorldSector* s = world_sector(w, i);
     s->floorTexture = flat;
     s->ceilingTexture = flat;
-    for (reg j = 0; j < s->edges->length; ++j) {
-      OM_WorldEdge* e = static_cast<OM_WorldEdge*>(s->edges->data) + j;
+    for (reg j = 0; j < sector_edge_count(s); ++j) {
+      OM_WorldEdge* e = sector_edge(s, j);
       if (e->type == OM_EDGE_TEXTURE && e->texture) e->texture = wall;
     }
   }
+}
+
+// ---- Program state guard -------------------------------------------------
+
+namespace {
+
+#define OM_SPAN(global) \
+  GlobalSpan { &(global), sizeof(global) }
+
+// What start-up makes for good (see SavedGlobals::kKeepStartUp).
+const GlobalSpan kStartUpObjects[] = {
+    OM_SPAN(OM_editor), OM_SPAN(OM_font), OM_SPAN(dummyTexture),
+    OM_SPAN(preview),  // made by the first editor root, shared by every later one
+};
+
+// Every other mutable global of the program outside the host.
+const GlobalSpan kProgramGlobals[] = {
+    // Game core (ombrix.h): state, input records, the objects it holds, and
+    // the renderer's switches.
+    OM_SPAN(gameState),
+    OM_SPAN(keyboard),
+    OM_SPAN(OM_keyboard),
+    OM_SPAN(OM_mouse),
+    OM_SPAN(mouse),
+    OM_SPAN(timer),
+    OM_SPAN(OM_frameBuffer),
+    OM_SPAN(world),
+    OM_SPAN(player),
+    OM_SPAN(OM_camera),
+    OM_SPAN(interlace),
+    OM_SPAN(renderer_simd),
+    // Editor (editor.h): the view settings and the preview's place.
+    OM_SPAN(draw_portals),
+    OM_SPAN(draw_edges),
+    OM_SPAN(drawVertices),
+    OM_SPAN(drawVerticesLabel),
+    OM_SPAN(drawCamera),
+    OM_SPAN(vertexSize),
+    OM_SPAN(relative_map_mode),
+    OM_SPAN(OM_Editor_Viewport_GridColor),
+    OM_SPAN(editor_scale),
+    OM_SPAN(snap_grid_x),
+    OM_SPAN(snap_grid_y),
+    OM_SPAN(editor_rotate_center),
+    OM_SPAN(preview_x),
+    OM_SPAN(preview_y),
+    // Console text (ui_console.h) and the menu description's top record
+    // (ui_menubar.h); its entries and drop-downs are added when saved.
+    OM_SPAN(buffer),
+    OM_SPAN(menubar),
+    // Widget prototypes and stream operation tables: records a test could
+    // patch like any other global.
+    OM_SPAN(OM_Widget_Prototype),
+    OM_SPAN(OM_Console_Prototype),
+    OM_SPAN(OM_MenuBar_Prototype),
+    OM_SPAN(OM_Editor_Prototype),
+    OM_SPAN(RV_Editor_Toolbar_Prototype),
+    OM_SPAN(RV_Button_Prototype),
+    OM_SPAN(RV_Editor_ToolbarButton_Prototype),
+    OM_SPAN(RV_Editor_Viewport_Prototype),
+    OM_SPAN(RV_Menu_Prototype),
+    OM_SPAN(RV_Editor_Sidebar_Prototype),
+    OM_SPAN(OM_Stream_File_VTable),
+    OM_SPAN(OM_Stream_Resource_VTable),
+};
+
+#undef OM_SPAN
+
+[[noreturn]] void guard_overflow(const char* what) {
+  fprintf(stderr, "SavedGlobals: too little room for %s; enlarge it in scene_support.h\n", what);
+  abort();
+}
+
+}  // namespace
+
+SavedGlobals::SavedGlobals(Mode mode) : mode(mode) {
+  // The menu description is built by the first menu bar and kept for the
+  // program's life. Building it now gives the guard its pristine entries to
+  // put back, rather than a null it could only restore by losing them.
+  if (!menubar.entries) OM_DestroyWidget(OM_CreateWidget(&OM_MenuBar_Prototype));
+
+  for (const GlobalSpan& s : kStartUpObjects) save(s);
+  startUpSpans = spanCount;
+  for (const GlobalSpan& s : kProgramGlobals) save(s);
+  for (reg i = 0; i < kHostGlobalCount; ++i) save(kHostGlobals[i]);
+  if (menubar.entries) {
+    save({menubar.entries, sizeof(MENU_ENTRY) * static_cast<reg>(menubar.capacity)});
+    for (int i = 0; i < menubar.capacity; ++i) {
+      MENU* sub = menubar.entries[i].submenu;
+      if (!sub) continue;
+      save({sub, sizeof *sub});
+      if (sub->entries) save({sub->entries, sizeof(MENU_ENTRY) * static_cast<reg>(sub->capacity)});
+    }
+  }
+}
+
+SavedGlobals::~SavedGlobals() {
+  const unsigned char* from = bytes;
+  for (reg i = 0; i < spanCount; ++i) {
+    if (mode == kRestoreAll || i >= startUpSpans) memcpy(spans[i].at, from, spans[i].size);
+    from += spans[i].size;
+  }
+}
+
+void SavedGlobals::save(GlobalSpan span) {
+  if (spanCount == sizeof spans / sizeof spans[0]) guard_overflow("one more global");
+  if (span.size > sizeof bytes - used) guard_overflow("the saved bytes");
+  memcpy(bytes + used, span.at, span.size);
+  used += span.size;
+  spans[spanCount++] = span;
 }

@@ -1,15 +1,20 @@
-// Worlds, textures and program state set up by hand for the tests.
+// Shared test set-up: hand-built worlds and textures, and the guard over program state.
+//
+// Sections (grep "---- "):
+//   ---- Worlds and textures   make_world, add_sector, edge makers, pattern textures
+//   ---- Program state guard   SavedGlobals and the list of what it covers
 #pragma once
-
-#include <cstring>
 
 #include "editor.h"
 #include "event.h"
+#include "keys.h"
 #include "ombrix.h"
 #include "types.h"
 #include "world.h"
 
 struct OM_Surface;
+
+// ---- Worlds and textures -------------------------------------------------
 
 // A surface whose texel (u, v) reads 0xFF000000 | tag << 16 | (v & 255) << 8 |
 // (u & 255), so that a pixel tells which texture and texel it came from.
@@ -29,35 +34,54 @@ OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge);
 // ceiling of the world one of the two given textures instead.
 void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat);
 
-// Saves every program-wide global a test may change (the game state, the
-// world, player, camera, editor and fallback texture pointers, the view
-// flags, the held keys and the mouse records) and puts them back. Not for
-// tests that run start-up: it replaces the editor, and putting the old
-// pointer back would leave it dangling.
+// ---- Program state guard -------------------------------------------------
+
+// A stretch of memory saved and put back byte for byte.
+struct GlobalSpan {
+  void* at;
+  reg size;
+};
+
+// The host's globals (system.h) that this platform's test program links;
+// defined in tests/host_support_<platform>.cpp.
+extern const GlobalSpan kHostGlobals[];
+extern const reg kHostGlobalCount;
+
+// Saves every mutable global of the program when made and puts it back when
+// it goes, so that no test sees what another one changed: the game state,
+// the input records, the program-wide objects, the renderer's switches, the
+// editor's view settings, the console text, the menu description, the
+// widget prototypes, the stream tables and the host's globals. The full
+// list is in scene_support.cpp ("kProgramGlobals"). A test, a fixture
+// member or a helper that changes one of them for a while holds one of
+// these; nothing else restores globals by hand.
+//
+// Objects are not copied, only the pointers to them: a test releases what
+// it made, and the guard puts back the pointers it found.
 struct SavedGlobals {
-  GameState state = gameState;
-  OM_World* savedWorld = world;
-  Player* savedPlayer = player;
-  Camera* savedCamera = OM_camera;
-  OM_Widget* savedEditor = OM_editor;
-  OM_Surface* savedDummy = dummyTexture;
-  int flags[4] = {draw_portals, draw_edges, drawVertices, relative_map_mode};
-  OM_Keyboard keys = keyboard;
-  OM_Mouse hostMouse = OM_mouse;
-  OM_MouseState polled = mouse;
-  ~SavedGlobals() {
-    gameState = state;
-    world = savedWorld;
-    player = savedPlayer;
-    OM_camera = savedCamera;
-    OM_editor = savedEditor;
-    dummyTexture = savedDummy;
-    draw_portals = flags[0];
-    draw_edges = flags[1];
-    drawVertices = flags[2];
-    relative_map_mode = flags[3];
-    keyboard = keys;
-    OM_mouse = hostMouse;
-    mouse = polled;
-  }
+  enum Mode {
+    kRestoreAll,
+    // For tests that run start-up. The editor root, the font, the fallback
+    // texture and the preview surface are left as start-up made them, as
+    // the program keeps them until it ends: start-up destroys the earlier
+    // editor, so its saved pointer would dangle, and putting the old
+    // pointers back would lose the new objects. The test still releases the
+    // world start-up loaded; everything else is put back.
+    kKeepStartUp,
+  };
+
+  explicit SavedGlobals(Mode mode = kRestoreAll);
+  ~SavedGlobals();
+  SavedGlobals(const SavedGlobals&) = delete;
+  SavedGlobals& operator=(const SavedGlobals&) = delete;
+
+ private:
+  void save(GlobalSpan span);
+
+  Mode mode;
+  reg startUpSpans = 0;  // the first spans: the objects kKeepStartUp leaves alone
+  reg spanCount = 0;
+  reg used = 0;
+  GlobalSpan spans[64];
+  alignas(16) unsigned char bytes[6144];
 };

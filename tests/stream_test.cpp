@@ -1,3 +1,4 @@
+// Streams: embedded resources read in any pieces, and files that are never created or cut.
 #include "stream.h"
 
 #include <gtest/gtest.h>

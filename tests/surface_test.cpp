@@ -1,3 +1,4 @@
+// Surfaces: the frame buffer's geometry, refused sizes, and decoding every texture.
 #include "surface.h"
 
 #include <gtest/gtest.h>

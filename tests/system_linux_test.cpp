@@ -1,9 +1,11 @@
+// The Linux host: SDL input turned into the Windows key codes and mouse records, and its timer.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "keys.h"
 #include "ombrix.h"
 #include "scene_support.h"
 #include "system.h"
@@ -18,30 +20,31 @@ SDL_Event Ev(Uint32 type) {
 }
 
 // Key events carry the Windows code and nothing else; 0: no event. Either
-// Shift is 0x10 and either Ctrl 0x11 (the game tests one slot). AZERTY
-// prints A on Q's key and symbols on the digits: Windows reports A and the
-// digits; Cyrillic letters go by the key's place. System keys (Alt without
-// Ctrl, F10), unknown keys and text are not sent; with Ctrl, Alt is AltGr.
+// Shift is OM_KEY_SHIFT and either Ctrl OM_KEY_CTRL (the game tests one
+// slot). AZERTY prints A on Q's key and symbols on the digits: Windows
+// reports A and the digits; Cyrillic letters go by the key's place. System
+// keys (Alt without Ctrl, F10), unknown keys and text are not sent; with
+// Ctrl, Alt is AltGr.
 TEST(HostKeys, KeysGetTheWindowsCodesTheGameReads) {
   const int dn = SDL_KEYDOWN, up = SDL_KEYUP, num = KMOD_NUM, no = KMOD_NONE, ctl = KMOD_LCTRL,
             alt = KMOD_RALT, repeat = 1 << 16;
-  const int keys[][5] = {{dn, SDLK_w, SDL_SCANCODE_W, num, 0x57},
-                         {dn | repeat, SDLK_w, SDL_SCANCODE_W, num, 0x57},
-                         {up, SDLK_w, SDL_SCANCODE_W, num, 0x57},
-                         {dn, SDLK_9, SDL_SCANCODE_9, num, 0x39},
-                         {dn, SDLK_TAB, SDL_SCANCODE_TAB, num, 9},
-                         {dn, SDLK_SPACE, SDL_SCANCODE_SPACE, num, 0x20},
-                         {dn, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, num, 0x10},
-                         {dn, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT, num, 0x10},
-                         {dn, SDLK_LCTRL, SDL_SCANCODE_LCTRL, ctl, 0x11},
-                         {up, SDLK_RCTRL, SDL_SCANCODE_RCTRL, no, 0x11},
-                         {dn, SDLK_s, SDL_SCANCODE_S, ctl, 0x53},
-                         {dn, SDLK_a, SDL_SCANCODE_Q, num, 0x41},
-                         {dn, SDLK_AMPERSAND, SDL_SCANCODE_1, num, 0x31},
-                         {dn, 0x0444, SDL_SCANCODE_A, num, 0x41},
+  const int keys[][5] = {{dn, SDLK_w, SDL_SCANCODE_W, num, OM_KEY_W},
+                         {dn | repeat, SDLK_w, SDL_SCANCODE_W, num, OM_KEY_W},
+                         {up, SDLK_w, SDL_SCANCODE_W, num, OM_KEY_W},
+                         {dn, SDLK_9, SDL_SCANCODE_9, num, OM_KEY_9},
+                         {dn, SDLK_TAB, SDL_SCANCODE_TAB, num, OM_KEY_TAB},
+                         {dn, SDLK_SPACE, SDL_SCANCODE_SPACE, num, OM_KEY_SPACE},
+                         {dn, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, num, OM_KEY_SHIFT},
+                         {dn, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT, num, OM_KEY_SHIFT},
+                         {dn, SDLK_LCTRL, SDL_SCANCODE_LCTRL, ctl, OM_KEY_CTRL},
+                         {up, SDLK_RCTRL, SDL_SCANCODE_RCTRL, no, OM_KEY_CTRL},
+                         {dn, SDLK_s, SDL_SCANCODE_S, ctl, OM_KEY_S},
+                         {dn, SDLK_a, SDL_SCANCODE_Q, num, OM_KEY_A},
+                         {dn, SDLK_AMPERSAND, SDL_SCANCODE_1, num, OM_KEY_1},
+                         {dn, 0x0444, SDL_SCANCODE_A, num, OM_KEY_A},
                          {dn, SDLK_LALT, SDL_SCANCODE_LALT, KMOD_LALT, 0},
                          {dn, SDLK_w, SDL_SCANCODE_W, alt, 0},
-                         {dn, SDLK_w, SDL_SCANCODE_W, alt | ctl, 0x57},
+                         {dn, SDLK_w, SDL_SCANCODE_W, alt | ctl, OM_KEY_W},
                          {dn, SDLK_F10, SDL_SCANCODE_F10, num, 0},
                          {dn, SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN, num, 0},
                          {SDL_TEXTINPUT, SDLK_w, SDL_SCANCODE_W, num, 0}};

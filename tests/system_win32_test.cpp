@@ -1,3 +1,4 @@
+// The Windows host: window messages turned into events and mouse records, and a real window's life.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -43,10 +44,7 @@ class Host : public ::testing::Test {
     reply = 0;
     memset(&OM_mouse, 0, sizeof OM_mouse);
   }
-  void TearDown() override { OM_Host_Target = saved_target, fb = saved_fb, OM_mouse = saved_mouse; }
-  int (*saved_target)(OM_Event*) = OM_Host_Target;
-  OM_Surface* saved_fb = fb;
-  OM_Mouse saved_mouse = OM_mouse;
+  SavedGlobals saved;  // the host's receiver, record, frame buffer and bitmap header too
 };
 
 // One session of mouse messages and the record after each (x, y, dx, dy,
@@ -92,8 +90,8 @@ TEST_F(Host, MouseMessagesUpdateTheRecordAndSendOneEventEach) {
 
 TEST_F(Host, KeysAreMaskedToEightBitsOnTheStackSystemKeysAreNotSent) {
   event.type = OM_EVENT_TICK;
-  EXPECT_EQ(Msg(WM_KEYDOWN, 0x157, 0x00110001), 0);
-  EXPECT_EQ(Msg(WM_KEYDOWN, 0x57, 0x40110001), 0);  // auto-repeat
+  EXPECT_EQ(Msg(WM_KEYDOWN, 0x100 | OM_KEY_W, 0x00110001), 0);
+  EXPECT_EQ(Msg(WM_KEYDOWN, OM_KEY_W, 0x40110001), 0);  // auto-repeat
   EXPECT_EQ(Msg(WM_KEYUP, 0xFF, 0xC0110001), 0);
   Msg(WM_SYSKEYDOWN, VK_F10, 0x20440001);
   Msg(WM_SYSKEYUP, VK_MENU, 0xC0380001);
@@ -101,7 +99,8 @@ TEST_F(Host, KeysAreMaskedToEightBitsOnTheStackSystemKeysAreNotSent) {
   ASSERT_EQ(sent.size(), 3u);
   for (int i = 0; i < 3; i++) {
     EXPECT_EQ(sent[i].type, i < 2 ? OM_EVENT_KEYBOARD_KEY_DOWN : OM_EVENT_KEYBOARD_KEY_UP);
-    EXPECT_EQ(sent[i].payload, i < 2 ? 0x57u : 0xFFu);  // the rest of the payload cleared
+    EXPECT_EQ(sent[i].payload,
+              i < 2 ? unsigned(OM_KEY_W) : 0xFFu);  // the rest of the payload cleared
     EXPECT_FALSE(sent[i].is_global);
   }
   EXPECT_EQ(event.type, OM_EVENT_TICK);  // the shared record is left alone

@@ -1,3 +1,4 @@
+// The console: appending to its fixed buffer without overrunning it, and drawing the first lines.
 #include "ui_console.h"
 
 #include <gtest/gtest.h>
@@ -8,12 +9,14 @@
 #include "collection.h"
 #include "draw.h"
 #include "ombrix.h"
+#include "scene_support.h"
 #include "stream.h"
 #include "surface.h"
 
 namespace {
 
 TEST(Console, EachPrintAppendsOneLineAndAFullBufferKeepsWhatFits) {
+  SavedGlobals saved;
   buffer[0] = '\0';
   OM_Print("world loaded\n");
   OM_Print("");
@@ -42,13 +45,12 @@ TEST(Console, EachPrintAppendsOneLineAndAFullBufferKeepsWhatFits) {
   memset(buffer, 'z', sizeof buffer);  // no terminator anywhere: one is restored
   OM_Print("x");
   EXPECT_EQ(strlen(buffer), 2047u);
-  buffer[0] = '\0';
 }
 
 // The console 640 x 80 at the top of a 640 x 100 parent, drawn through the
 // parent's routing as the editor does.
 TEST(Console, DrawsTheFirstTenLinesWhiteOnItsDarkPanel) {
-  OM_Font* savedFont = OM_font;
+  SavedGlobals saved;
   OM_Stream* stream = OM_OpenStream("res://FNT_IBM", OM_STREAM_READ);
   OM_font = OM_LoadFont(stream);
   OM_ReleaseStream(stream);
@@ -88,8 +90,6 @@ TEST(Console, DrawsTheFirstTenLinesWhiteOnItsDarkPanel) {
   OM_DestroyWidget(parent);
   OM_DestroySurface(fb);
   OM_DestroyFont(OM_font);
-  OM_font = savedFont;
-  buffer[0] = '\0';
 }
 
 }  // namespace

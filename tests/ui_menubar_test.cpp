@@ -1,5 +1,5 @@
-// The menu bar: tabs, drop-down hit-testing, commands, and the polled mouse
-// fed by the game core when the bar sits in a widget tree.
+// The menu bar: tabs, drop-down hit-testing, commands, and the polled mouse in a widget tree.
+// The game core feeds that mouse whether or not an editor is there to take the events.
 #include "ui_menubar.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,6 @@ void count_second() { ++g_runs[1]; }
 class MenuBar : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_fb = OM_frameBuffer;
     OM_editor = nullptr;  // the core feeds the polled mouse even without one
     gameState = EDITOR;
     fb = OM_frameBuffer = OM_CreateSurface(640, 480);
@@ -39,7 +38,6 @@ class MenuBar : public ::testing::Test {
     ASSERT_EQ(menubar.n_entries, 2);
     file = menubar.entries[0].submenu;
     ASSERT_NE(file, nullptr);
-    for (int i = 0; i < 2; ++i) commands[i] = file->entries[i].onclick;
     file->entries[0].onclick = count_first;
     file->entries[1].onclick = count_second;
     g_runs[0] = g_runs[1] = 0;
@@ -47,12 +45,9 @@ class MenuBar : public ::testing::Test {
     OM_Render();
   }
   void TearDown() override {
-    for (int i = 0; file && i < 2; ++i) file->entries[i].onclick = commands[i];
-    menubar.active_index = -1;
     OM_DestroyWidget(bar);
     OM_DestroyWidget(root);
     OM_DestroySurface(fb);
-    OM_frameBuffer = saved_fb;
   }
   void clear() { OM_FillRect(fb, 0, 0, fb->w, fb->h, kUntouched); }
   u32 px(int x, int y) { return fb->data[x + fb->step * y]; }
@@ -79,13 +74,11 @@ class MenuBar : public ::testing::Test {
     OM_Render();
   }
 
-  SavedGlobals saved;
-  OM_Surface* saved_fb = nullptr;
+  SavedGlobals saved;  // the menu's entries, their commands and its open tab among the rest
   OM_Surface* fb = nullptr;
   OM_Widget* root = nullptr;
   OM_Widget* bar = nullptr;
   MENU* file = nullptr;
-  MENU_Command commands[2] = {};
 };
 
 TEST_F(MenuBar, HitTestingOpensRunsCommandsAndCloses) {
@@ -169,8 +162,7 @@ TEST_F(MenuBar, InATreeTheCursorIsTheBarsOwnAndAPressIsOneEvent) {
 }
 
 TEST(MenuCommands, ScalesStayAtLeastOneAndEntriesStayInTheirRoom) {
-  int grid[2] = {snap_grid_x, snap_grid_y};
-  f32 scale = editor_scale;
+  SavedGlobals saved;
   snap_grid_x = snap_grid_y = 10;
   for (int i = 0; i < 11; ++i) scale_down_grid();
   EXPECT_EQ(snap_grid_x, 1);
@@ -182,9 +174,6 @@ TEST(MenuCommands, ScalesStayAtLeastOneAndEntriesStayInTheirRoom) {
   EXPECT_EQ(editor_scale, 1.0f);
   scale_up_viewport();
   EXPECT_EQ(editor_scale, 2.0f);
-  snap_grid_x = grid[0];
-  snap_grid_y = grid[1];
-  editor_scale = scale;
 
   add_menu_entry(nullptr, "X", nullptr);  // nothing to add to
   MENU_ENTRY slots[2] = {};

@@ -1,3 +1,4 @@
+// The widget base: creation, clipped drawing windows for children, and mouse routing.
 #include "ui_widget.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The world: the built-in layout, finding a point's sector, and saving that writes nothing.
 #include "world.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,6 @@
 
 namespace {
 
-OM_WorldVertex* vertices(OM_World* w) { return static_cast<OM_WorldVertex*>(w->vertices->data); }
-
 class World : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -21,6 +20,7 @@ class World : public ::testing::Test {
     ASSERT_NE(w, nullptr);
   }
   void TearDown() override { release_world(w); }
+  SavedGlobals saved;  // the console text
   OM_World* w = nullptr;
 };
 
@@ -37,24 +37,24 @@ TEST_F(World, BuildsTheSameWorldWhateverTheName) {
     OM_World* v = load_world(name);
     ASSERT_NE(v, nullptr);
     EXPECT_NE(v, w);  // every call builds a world of its own
-    ASSERT_EQ(v->vertices->length, 16u);
+    ASSERT_EQ(world_vertex_count(v), 16u);
     for (int i = 0; i < 16; i++) {
-      EXPECT_NEAR(vertices(v)[i].x, expected[i][0], 6e-7) << name << " vertex " << i;
-      EXPECT_NEAR(vertices(v)[i].y, expected[i][1], 6e-7) << name << " vertex " << i;
+      EXPECT_NEAR(world_vertex(v, i)->x, expected[i][0], 6e-7) << name << " vertex " << i;
+      EXPECT_NEAR(world_vertex(v, i)->y, expected[i][1], 6e-7) << name << " vertex " << i;
     }
     release_world(v);
   }
   // The arc's step is 1 / 3.14 radian, so its last point passes x = 3.75.
-  EXPECT_LT(vertices(w)[12].x, 3.75f);
+  EXPECT_LT(world_vertex(w, 12)->x, 3.75f);
 
   // Heights, textures and closed outlines; six portals, linked in pairs.
-  ASSERT_EQ(w->sectors->length, 3u);
+  ASSERT_EQ(world_sector_count(w), 3u);
   const reg counts[3] = {5, 11, 4};
   const f32 ceilings[3] = {1.0f, 1.0f, 2.0f};
   int portals = 0;
   for (int s = 0; s < 3; s++) {
     OM_WorldSector* sec = world_sector(w, s);
-    ASSERT_EQ(sec->edges->length, counts[s]);
+    ASSERT_EQ(sector_edge_count(sec), counts[s]);
     EXPECT_EQ(sec->floorHeight, 0.0f);
     EXPECT_EQ(sec->ceilingHeight, ceilings[s]);
     EXPECT_TRUE(sec->floorTexture == w->flatTexture && sec->ceilingTexture == w->flatTexture);
@@ -111,7 +111,7 @@ TEST(WorldLookup, EitherWindingCountsAndBrokenWorldsFindNothing) {
 }
 
 TEST_F(World, SavingAndAddingChangeNothing) {
-  OM_WorldVertex before = vertices(w)[7];
+  OM_WorldVertex before = *world_vertex(w, 7);
   buffer[0] = '\0';
   remove("WORLD_DUMP");
   save_world("WORLD_DUMP", w);
@@ -121,8 +121,8 @@ TEST_F(World, SavingAndAddingChangeNothing) {
   save_world("100%s", w);  // the name is text, not a format
   EXPECT_STREQ(buffer, "Can't open file '100%s' for writing!\n");
   add_world_vertex(w, 7, 7);
-  EXPECT_EQ(w->vertices->length, 16u);
-  EXPECT_EQ(memcmp(&before, &vertices(w)[7], sizeof before), 0);
+  EXPECT_EQ(world_vertex_count(w), 16u);
+  EXPECT_EQ(memcmp(&before, world_vertex(w, 7), sizeof before), 0);
   release_world(nullptr);
 }
 

@@ -1,6 +1,9 @@
-// Built once per broken resource set (cmake/resources.cmake): start-up must
-// fail and hand back no frame buffer. OM_BROKEN_NOFONT selects the set
-// without the font; otherwise the fallback texture is undecodable.
+// Start-up with a broken resource set: it must fail and hand back no frame buffer.
+//
+// Built once per set (cmake/tests.cmake, "Broken sets"). OM_BROKEN_NOFONT
+// selects the set without the font; otherwise the fallback texture is
+// undecodable. The one test of its own program, it leaves what the failed
+// start-up set as the program would; no guard (scene_support.h) is needed.
 #include <gtest/gtest.h>
 
 #ifdef _WIN32

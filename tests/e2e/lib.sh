@@ -2,6 +2,8 @@
 # server, the program under test, screenshots and the checks a person would
 # make looking at them.
 
+. "$here/../../scripts/wine.sh"
+
 E2E_SCREEN_W=1280
 E2E_SCREEN_H=1024
 xvfb_pid="" app_pid="" wine_used=""
@@ -86,12 +88,13 @@ wait_window() {
   done
 }
 
-# Wine's server outlives its programs for a few seconds and a new program
-# joins it, with its display: each run starts and ends with none running.
+# wine_env PROGRAM: the wine environment (scripts/wine.sh) of the Windows
+# build holding the program. Wine's server outlives its programs for a few
+# seconds and a new program joins it, with its display: each run starts and
+# ends with none running.
 wine_env() {
   wine_used=1
-  export WINEDEBUG=-all WINEARCH=win64
-  export WINEPREFIX="${WINEPREFIX:-$(dirname "$1")/wineprefix}"
+  om_wine_env "$(dirname "$1")"
 }
 stop_wineserver() {
   [ -z "$wine_used" ] && return

@@ -1,5 +1,6 @@
-// Asks an X window to close as a window manager's close button does: a
-// WM_DELETE_WINDOW client message.
+// Asks an X window to close as a window manager's close button does, for the e2e scripts.
+//
+// It sends a WM_DELETE_WINDOW client message.
 //
 //   x11_close WINDOW_ID
 #include <X11/Xlib.h>
