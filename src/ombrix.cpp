@@ -111,6 +111,12 @@ int OM_Init() {
   create_player(world);
   create_camera(player);
 
+  // A start-up that runs again (only tests do) replaces what the last one
+  // loaded instead of leaking it.
+  OM_DestroyFont(OM_font);
+  OM_font = nullptr;
+  OM_DestroySurface(dummyTexture);
+  dummyTexture = nullptr;
   OM_Stream* stream = OM_OpenStream("res://FNT_IBM", OM_STREAM_READ);
   if (stream) {
     OM_font = OM_LoadFont(stream);

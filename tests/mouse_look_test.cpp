@@ -46,13 +46,7 @@ class MouseLook : public ::testing::Test {
     p.rotation_speed = 0.061086524f;
     player = &p;
   }
-  void TearDown() override {
-    timer = savedTimer;
-    editor_scale = savedScale;
-  }
   SavedGlobals saved;
-  OM_Timer savedTimer = timer;
-  f32 savedScale = editor_scale;
   OM_Widget fake = {};
   Player p;
 };

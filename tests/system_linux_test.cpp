@@ -77,12 +77,13 @@ SDL_Event Key(Uint32 type, SDL_Keycode sym, SDL_Scancode sc, Uint16 mod) {
 // held slot, code sent (0: none).
 TEST(HostKeys, AKeyTheGameHoldsAlwaysGetsItsKeyUp) {
   const int dn = SDL_KEYDOWN, up = SDL_KEYUP, alt = KMOD_LALT;
-  const int rows[][6] = {{up, SDLK_w, SDL_SCANCODE_W, alt, 0x57, 0x57},
+  const int w = OM_KEY_W, ralt = OM_KEY_ALT, f10 = OM_KEY_F10;
+  const int rows[][6] = {{up, SDLK_w, SDL_SCANCODE_W, alt, w, w},
                          {up, SDLK_w, SDL_SCANCODE_W, alt, 0, 0},
-                         {dn, SDLK_w, SDL_SCANCODE_W, alt, 0x57, 0},
-                         {up, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT, 0x12, 0x12},
+                         {dn, SDLK_w, SDL_SCANCODE_W, alt, w, 0},
+                         {up, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT, ralt, ralt},
                          {up, SDLK_RALT, SDL_SCANCODE_RALT, KMOD_RALT, 0, 0},
-                         {up, SDLK_F10, SDL_SCANCODE_F10, 0, 0x79, 0x79}};
+                         {up, SDLK_F10, SDL_SCANCODE_F10, 0, f10, f10}};
   for (const auto& r : rows) {
     u8 held[255] = {};
     if (r[4]) held[r[4]] = 1;
@@ -105,15 +106,14 @@ int RecordKey(OM_Event* e) {
 // key, in code order, and nothing for the keys that are up.
 TEST(HostKeys, ReleasingSendsAKeyUpForEveryHeldKey) {
   SavedGlobals saved;
-  auto target = OM_Host_Target;
   OM_Host_Target = RecordKey;
   released.clear();
   memset(keyboard.keys, 0, sizeof keyboard.keys);
-  for (int k : {0x57, 0x11, 0, 254}) keyboard.keys[k] = 1;
+  for (int k : {int(OM_KEY_W), int(OM_KEY_CTRL), 0, 254}) keyboard.keys[k] = 1;
   OM_Host_ReleaseKeys();
-  OM_Host_Target = target;
   const int up = OM_EVENT_KEYBOARD_KEY_UP;
-  EXPECT_EQ(released, (std::vector<std::vector<int>>{{up, 0}, {up, 0x11}, {up, 0x57}, {up, 254}}));
+  EXPECT_EQ(released, (std::vector<std::vector<int>>{
+                          {up, 0}, {up, int(OM_KEY_CTRL)}, {up, int(OM_KEY_W)}, {up, 254}}));
 }
 
 SDL_Event Move(int x, int y, Uint32 state = 0) {
