@@ -178,7 +178,7 @@ static bool expect(Parser* p, int count, const char* usage) {
   return fail(p, "expected '%s'", usage);
 }
 
-static bool number(Parser* p, Token t, const char* field, f32* out) {
+static bool float_field(Parser* p, Token t, const char* field, f32* out) {
   switch (read_f32(t.at, t.length, out)) {
     case NUMBER_OK: return true;
     case NUMBER_RANGE:
@@ -188,7 +188,7 @@ static bool number(Parser* p, Token t, const char* field, f32* out) {
   }
 }
 
-static bool index(Parser* p, Token t, const char* field, u32* out) {
+static bool index_field(Parser* p, Token t, const char* field, u32* out) {
   switch (read_u32(t.at, t.length, out)) {
     case NUMBER_OK: return true;
     case NUMBER_RANGE: return fail(p, "%s '%s' is far too large", field, show(t).text);
@@ -200,7 +200,7 @@ static bool index(Parser* p, Token t, const char* field, u32* out) {
 // what an edge or a portal names; the numbers must run 0, 1, 2, ...
 static bool in_order(Parser* p, Token t, const char* what, reg expected) {
   u32 i;
-  if (!index(p, t, what, &i)) return false;
+  if (!index_field(p, t, what, &i)) return false;
   if (i == expected) return true;
   return fail(p, "%s %u is out of order: %s %zu comes next", what, unsigned(i), what, expected);
 }
@@ -253,9 +253,10 @@ static bool read_start(Parser* p) {
   if (!expect(p, 5, "start X Y Z ANGLE")) return false;
   if (p->started) return fail(p, "a second 'start'");
   GameObject& s = p->w->start;
-  if (!number(p, p->tokens[1], "start x", &s.x) || !number(p, p->tokens[2], "start y", &s.y) ||
-      !number(p, p->tokens[3], "start z", &s.z) ||
-      !number(p, p->tokens[4], "start angle", &s.angle))
+  if (!float_field(p, p->tokens[1], "start x", &s.x) ||
+      !float_field(p, p->tokens[2], "start y", &s.y) ||
+      !float_field(p, p->tokens[3], "start z", &s.z) ||
+      !float_field(p, p->tokens[4], "start angle", &s.angle))
     return false;
   p->started = true;
   return true;
@@ -269,7 +270,8 @@ static bool read_vertex(Parser* p) {
     return fail(p, "more than %zu vertices", OM_WORLD_MAX_VERTICES);
   OM_WorldVertex v;
   if (!in_order(p, p->tokens[1], "vertex", vertices->length) ||
-      !number(p, p->tokens[2], "vertex x", &v.x) || !number(p, p->tokens[3], "vertex y", &v.y))
+      !float_field(p, p->tokens[2], "vertex x", &v.x) ||
+      !float_field(p, p->tokens[3], "vertex y", &v.y))
     return false;
   reg before = vertices->length;
   OM_Collection_Push(vertices, &v);
@@ -283,8 +285,8 @@ static bool read_sector(Parser* p) {
     return fail(p, "more than %zu sectors", OM_WORLD_MAX_SECTORS);
   OM_WorldSector s = {};
   if (!in_order(p, p->tokens[1], "sector", sectors->length) ||
-      !number(p, p->tokens[2], "floor height", &s.floorHeight) ||
-      !number(p, p->tokens[3], "ceiling height", &s.ceilingHeight) ||
+      !float_field(p, p->tokens[2], "floor height", &s.floorHeight) ||
+      !float_field(p, p->tokens[3], "ceiling height", &s.ceilingHeight) ||
       !texture(p, p->tokens[4], &s.floorTexture) || !texture(p, p->tokens[5], &s.ceilingTexture))
     return false;
   s.edges = OM_CreateCollection(4, sizeof(OM_WorldEdge));
@@ -315,7 +317,7 @@ static bool read_edge(Parser* p) {
   const reg vertices = world_vertex_count(p->w);
   for (int i = 0; i < 2; i++) {
     u32 v;
-    if (!index(p, p->tokens[2 + i], i ? "v2" : "v1", &v)) return false;
+    if (!index_field(p, p->tokens[2 + i], i ? "v2" : "v1", &v)) return false;
     if (v >= vertices)
       return fail(p, "sector %zu edge %zu names vertex %u, the world has %zu vertices", s - 1, e,
                   unsigned(v), vertices);
@@ -335,8 +337,8 @@ static bool read_edge(Parser* p) {
     if (!expect(p, 7, "edge INDEX V1 V2 portal SECTOR EDGE")) return false;
     edge.type = OM_EDGE_PORTAL;
     u32 ts, te;
-    if (!index(p, p->tokens[5], "portal sector", &ts) ||
-        !index(p, p->tokens[6], "portal edge", &te))
+    if (!index_field(p, p->tokens[5], "portal sector", &ts) ||
+        !index_field(p, p->tokens[6], "portal edge", &te))
       return false;
     // Whether they exist is known once the whole file is in (world_check).
     if (ts >= OM_WORLD_MAX_SECTORS)
@@ -360,7 +362,10 @@ static bool read_edge(Parser* p) {
 static bool read_header(Parser* p) {
   static const unsigned char bom[3] = {0xEF, 0xBB, 0xBF};  // some editors put one first
   if (p->end - p->at >= 3 && memcmp(p->at, bom, 3) == 0) p->at += 3;
-  if (p->at == p->end) return p->line = 1, fail(p, "the file is empty");
+  if (p->at == p->end) {
+    p->line = 1;
+    return fail(p, "the file is empty");
+  }
   Token line;
   if (!next_line(p, &line)) return false;
   u32 version;
