@@ -12,7 +12,7 @@
 
 // ==== Limits ====
 // A 255 x 255 grid of unit squares, the largest world the 16-bit vertex
-// indices allow (65536 vertices, 65025 sectors), takes about 10 MB; the
+// indices allow (65536 vertices, 65025 sectors), takes about 13 MB; the
 // limits leave room for comments and long numbers without letting a stray
 // file fill the memory.
 constexpr reg OM_WORLD_FILE_MAX_BYTES = reg(64) << 20;  // 64 MiB
