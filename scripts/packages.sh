@@ -22,6 +22,6 @@ om_need_packages() {
   fi
 }
 
-OM_BUILD_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev libsdl2-dev libstb-dev"
+OM_BUILD_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev libsdl2-dev libstb-dev clang"
 OM_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64"
 OM_DESKTOP_PACKAGES="xvfb xauth xfonts-base xdotool x11-utils imagemagick"

@@ -22,6 +22,9 @@ cmake --build build/linux-asan -j "$jobs"
 step "Linux sanitizer tests"
 ctest --test-dir build/linux-asan -j "$jobs" --output-on-failure
 
+step "World-file reader fuzzing (brief)"
+tests/fuzz/run.sh
+
 step "Windows build"
 cmake -S . -B build/windows -DCMAKE_BUILD_TYPE=Release \
   --toolchain cmake/mingw-w64.cmake >/dev/null

@@ -1,14 +1,25 @@
 // Byte streams over files (file://PATH) and the program's embedded resources
-// (res://NAME), reached through a table of operations.
+// (res://NAME), reached through a table of operations; and the few whole-file
+// operations a safe save needs (flush to disk, atomic replace, remove).
+//
+// ==== Streams ====
+// ==== Files ====
+// ==== Platform layer ====
 #pragma once
 
 #include "types.h"
 
+// ==== Streams ====
+
 // Tested bit by bit: 1 read access, 2 write access (so SEEK asks for both).
+// Opening a file never creates it, unless CREATE is asked for together with
+// WRITE: then a missing file is created and an existing one emptied. Only the
+// world writer does that, and only for its temporary files.
 enum OM_Stream_Flags {
   OM_STREAM_READ = 1,
   OM_STREAM_WRITE = 2,
   OM_STREAM_SEEK = 3,
+  OM_STREAM_CREATE = 4,
 };
 
 struct OM_Stream_VTable;
@@ -39,9 +50,52 @@ reg OM_Stream_File_Write(OM_Stream* self, void* buffer, reg size);
 void OM_Stream_Resource_Close(OM_Stream* self);
 reg OM_Stream_Resource_Read(OM_Stream* self, void* buffer, reg size);
 
-// Platform layer (stream_win32.cpp, stream_linux.cpp). Each fills
-// stream->data with the source's state and returns 1, or returns 0 with
-// nothing left open. A file is never created; `access` holds the same bits
-// as OM_Stream_Flags.
+// ==== Files ====
+// Whole-file operations on plain names (no file:// prefix). Each returns 1 on
+// success, or 0 with OM_FileError() describing why.
+
+enum OM_FileKind {
+  OM_FILE_MISSING = 0,  // nothing by that name
+  OM_FILE_REGULAR = 1,  // a file (or something whose kind cannot be told)
+  OM_FILE_OTHER = 2,    // a folder, a device: not something to read or replace
+};
+OM_FileKind OM_GetFileKind(const char* name);
+
+// Writes all `size` bytes, retrying short writes; 0 when the stream cannot
+// take them all.
+int OM_WriteStream(OM_Stream* stream, const void* bytes, reg size);
+// Pushes what was written to a file stream onto the disk; 0 for any other
+// kind of stream.
+int OM_SyncStream(OM_Stream* stream);
+// Puts `from` in the place of `to` in one step: a reader of `to` sees the
+// old file or the new one, never neither and never a mixture.
+int OM_ReplaceFile(const char* from, const char* to);
+int OM_RemoveFile(const char* name);
+// `to` becomes a copy of `from`, flushed to disk. Not atomic by itself: copy
+// to a temporary name and replace.
+int OM_CopyFile(const char* from, const char* to);
+// Why the last failed file operation failed: a short text for the console.
+const char* OM_FileError();
+
+// Tests only. When set, every file open, write, sync, replace and removal
+// asks it first; a non-zero answer makes that step fail as if the system had
+// refused it. `name` is the file for OPEN, REPLACE (the target) and REMOVE,
+// null for WRITE and SYNC. Running as root, permissions stop nothing, so
+// this is how the failure paths of saving are reached.
+enum OM_FileStep { OM_FILE_OPEN, OM_FILE_WRITE, OM_FILE_SYNC, OM_FILE_REPLACE, OM_FILE_REMOVE };
+extern int (*OM_fileFault)(OM_FileStep step, const char* name);
+
+// ==== Platform layer ====
+// stream_win32.cpp, stream_linux.cpp. The openers fill stream->data with the
+// source's state and return 1, or return 0 with nothing left open. `access`
+// holds the same bits as OM_Stream_Flags; a file is created only when it has
+// both WRITE and CREATE. The others return 1 on success and 0 on failure,
+// after which OM_File_DescribeError tells why.
 int OM_Stream_File_Open(OM_Stream* stream, const char* name, int access);
 int OM_Stream_Resource_Open(OM_Stream* stream, const char* name);
+int OM_Stream_File_Sync(OM_Stream* stream);
+int OM_File_Rename(const char* from, const char* to);  // replacing `to`
+int OM_File_Delete(const char* name);
+OM_FileKind OM_File_Kind(const char* name);
+// The system's reason for the last failure, as one line of text.
+void OM_File_DescribeError(char* out, reg size);

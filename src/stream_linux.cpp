@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,21 +35,25 @@ static int fd_of(OM_Stream* self) {
 }
 
 int OM_Stream_File_Open(OM_Stream* stream, const char* name, int access) {
-  // No O_CREAT: a missing file stays missing, even when asked for writing.
-  // Neither access bit gives a descriptor that can neither read nor write.
+  // Without CREATE a missing file stays missing, even when asked for
+  // writing. Neither access bit gives a descriptor that can neither read nor
+  // write.
+  const int rw = access & (OM_STREAM_READ | OM_STREAM_WRITE);
   int mode = O_PATH;
-  if (access == OM_STREAM_READ) mode = O_RDONLY;
-  if (access == OM_STREAM_WRITE) mode = O_WRONLY;
-  if (access == (OM_STREAM_READ | OM_STREAM_WRITE)) mode = O_RDWR;
+  if (rw == OM_STREAM_READ) mode = O_RDONLY;
+  if (rw == OM_STREAM_WRITE) mode = O_WRONLY;
+  if (rw == (OM_STREAM_READ | OM_STREAM_WRITE)) mode = O_RDWR;
+  if ((access & OM_STREAM_CREATE) && (access & OM_STREAM_WRITE)) mode |= O_CREAT | O_TRUNC;
   int fd;
   do {
-    fd = open(name, mode | O_CLOEXEC);
+    fd = open(name, mode | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return 0;
   // A directory is not a file: Windows refuses to open one as a stream.
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     close(fd);
+    errno = EISDIR;
     return 0;
   }
   stream->data = reinterpret_cast<void*>(static_cast<intptr_t>(fd));
@@ -72,6 +77,60 @@ reg OM_Stream_File_Write(OM_Stream* self, void* buffer, reg size) {
 }
 
 void OM_Stream_File_Close(OM_Stream* self) { close(fd_of(self)); }
+
+int OM_Stream_File_Sync(OM_Stream* self) {
+  int r;
+  do {
+    r = fsync(fd_of(self));
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
+// The rename is on disk only once its folder is: without this a crash right
+// after a save could bring back the old file (or, for a new one, none).
+// Best effort: some file systems cannot sync a folder, and the rename has
+// happened either way.
+static void sync_folder_of(const char* name) {
+  const char* slash = strrchr(name, '/');
+  char folder[4096];
+  if (!slash) {
+    strcpy(folder, ".");
+  } else {
+    reg n = static_cast<reg>(slash - name);
+    if (n >= sizeof folder) return;
+    if (n == 0) n = 1;  // "/NAME": the root
+    memcpy(folder, name, n);
+    folder[n] = '\0';
+  }
+  int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  int saved = errno;
+  fsync(fd);
+  close(fd);
+  errno = saved;
+}
+
+int OM_File_Rename(const char* from, const char* to) {
+  if (rename(from, to) != 0) return 0;
+  sync_folder_of(to);
+  return 1;
+}
+
+int OM_File_Delete(const char* name) { return unlink(name) == 0; }
+
+OM_FileKind OM_File_Kind(const char* name) {
+  struct stat st;
+  if (stat(name, &st) != 0) {
+    // Anything but "not there" is left to the open, which reports it.
+    return errno == ENOENT || errno == ENOTDIR ? OM_FILE_MISSING : OM_FILE_REGULAR;
+  }
+  return S_ISREG(st.st_mode) ? OM_FILE_REGULAR : OM_FILE_OTHER;
+}
+
+void OM_File_DescribeError(char* out, reg size) {
+  if (!out || size == 0) return;
+  snprintf(out, size, "%s", strerror(errno));
+}
 
 int OM_Stream_Resource_Open(OM_Stream* stream, const char* name) {
   const OM_EmbeddedResource* r = OM_FindEmbeddedResource("RCDATA", name);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,8 +20,10 @@ int OM_Stream_File_Open(OM_Stream* stream, const char* name, int access) {
   DWORD rights = 0;
   if (access & OM_STREAM_READ) rights |= GENERIC_READ;
   if (access & OM_STREAM_WRITE) rights |= GENERIC_WRITE;
-  HANDLE file =
-      CreateFileA(name, rights, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Without CREATE a missing file stays missing, even when asked for writing.
+  bool create = (access & OM_STREAM_CREATE) && (access & OM_STREAM_WRITE);
+  HANDLE file = CreateFileA(name, rights, 0, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   stream->data = file;
   return 1;
@@ -39,6 +42,41 @@ reg OM_Stream_File_Write(OM_Stream* self, void* buffer, reg size) {
 }
 
 void OM_Stream_File_Close(OM_Stream* self) { CloseHandle(self->data); }
+
+int OM_Stream_File_Sync(OM_Stream* self) { return FlushFileBuffers(self->data) != 0; }
+
+// Write-through: the call returns once the move is on the disk.
+int OM_File_Rename(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+int OM_File_Delete(const char* name) { return DeleteFileA(name) != 0; }
+
+OM_FileKind OM_File_Kind(const char* name) {
+  DWORD attributes = GetFileAttributesA(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // Anything but "not there" is left to the open, which reports it.
+    DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME
+               ? OM_FILE_MISSING
+               : OM_FILE_REGULAR;
+  }
+  return attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? OM_FILE_OTHER
+                                                                         : OM_FILE_REGULAR;
+}
+
+void OM_File_DescribeError(char* out, reg size) {
+  if (!out || size == 0) return;
+  DWORD code = GetLastError();
+  DWORD n =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                     out, static_cast<DWORD>(size > 0xFFFF ? 0xFFFF : size), nullptr);
+  // The system's texts end in ".\r\n"; the console wants one bare line.
+  while (n > 0 &&
+         (out[n - 1] == '\n' || out[n - 1] == '\r' || out[n - 1] == '.' || out[n - 1] == ' '))
+    out[--n] = '\0';
+  if (n == 0) snprintf(out, size, "system error %lu", static_cast<unsigned long>(code));
+}
 
 int OM_Stream_Resource_Open(OM_Stream* stream, const char* name) {
   HRSRC info = FindResourceA(nullptr, name, MAKEINTRESOURCEA(10));  // RT_RCDATA

@@ -1,22 +1,72 @@
+// The world model: the built-in world, the texture table, the invariant
+// check and the point-in-sector lookup. The text format is world_file.cpp.
+//
+// ==== Textures ====
+// ==== The built-in world ====
+// ==== Creation and release ====
+// ==== The invariant ====
+// ==== Lookup ====
 #include "world.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 
 #include "collection.h"
 #include "stream.h"
 #include "surface.h"
 #include "ui_console.h"
 
-static OM_Surface* load_texture(const char* path) {
-  OM_Stream* stream = OM_OpenStream(path, OM_STREAM_READ);
-  if (!stream) return nullptr;
-  OM_Surface* texture = OM_LoadSurface(stream);
-  OM_ReleaseStream(stream);
-  return texture;
+// Checks format strings against their arguments. gcc on mingw takes plain
+// "printf" to mean Microsoft's dialect, which lacks %zu; clang knows only
+// "printf".
+#if defined(__clang__)
+#define OM_FORMAT(f, a) __attribute__((format(printf, f, a)))
+#else
+#define OM_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
+#endif
+
+// ==== Textures ====
+
+const char* const OM_worldTextureNames[OM_WORLD_TEXTURE_COUNT] = {
+    "TEX_CWHITEWASH", "TEX_FCONCRETE", "TEX_WBRICKS", "TEX_WDUMMY", "TEX_WWHITEWASH",
+};
+
+reg world_texture_index(const char* name) {
+  if (!name) return OM_WORLD_TEXTURE_COUNT;
+  for (reg i = 0; i < OM_WORLD_TEXTURE_COUNT; i++)
+    if (strcmp(name, OM_worldTextureNames[i]) == 0) return i;
+  return OM_WORLD_TEXTURE_COUNT;
 }
+
+OM_Surface* world_texture(OM_World* w, const char* name) {
+  reg i = world_texture_index(name);
+  if (!w || i == OM_WORLD_TEXTURE_COUNT) return nullptr;
+  if (!w->textures[i]) {
+    char path[64];
+    snprintf(path, sizeof path, "res://%s", OM_worldTextureNames[i]);
+    OM_Stream* stream = OM_OpenStream(path, OM_STREAM_READ);
+    if (stream) {
+      w->textures[i] = OM_LoadSurface(stream);
+      OM_ReleaseStream(stream);
+    }
+  }
+  return w->textures[i];
+}
+
+const char* world_texture_name(const OM_World* w, const OM_Surface* texture) {
+  if (!texture) return "none";
+  if (!w) return nullptr;
+  for (reg i = 0; i < OM_WORLD_TEXTURE_COUNT; i++)
+    if (w->textures[i] == texture) return OM_worldTextureNames[i];
+  return nullptr;
+}
+
+// ==== The built-in world ====
 
 static void push_vertex(OM_Collection* vertices, f32 x, f32 y) {
   OM_WorldVertex v = {x, y};
@@ -32,13 +82,15 @@ static void push_vertices(OM_Collection* vertices) {
   push_vertex(vertices, 3, 2);
   push_vertex(vertices, 5, 2);
   // The rounded corner of sector 1. The step is 1 / 3.14 radian, not a tenth
-  // of pi, so the arc overshoots the quarter circle slightly; every value is
-  // rounded to f32 as it is formed, which fixes the stored coordinates.
+  // of pi, so the arc overshoots the quarter circle slightly. The angle is
+  // rounded to f32 before cosf and sinf; each coordinate is then formed in
+  // double and rounded once, which is what fixes the stored values (forming
+  // 1.25 * cos in f32 first would put vertex 8's x one ulp high).
   const f32 step_divisor = 3.14f;
   for (int i = 0; i <= 5; i++) {
     f32 a = static_cast<f32>(i) / step_divisor;
-    f32 x = 3.75f + 1.25f * cosf(a);
-    f32 y = 3.75f + 1.25f * sinf(a);
+    f32 x = static_cast<f32>(3.75 + 1.25 * static_cast<double>(cosf(a)));
+    f32 y = static_cast<f32>(3.75 + 1.25 * static_cast<double>(sinf(a)));
     push_vertex(vertices, x, y);
   }
   push_vertex(vertices, 1, 5);
@@ -67,19 +119,25 @@ static const SectorPlan kSectors[] = {
 static const u16 kPortals[][4] = {{2, 1, 0, 4},  {0, 4, 2, 1}, {0, 2, 1, 10},
                                   {1, 10, 0, 2}, {2, 2, 1, 1}, {1, 1, 2, 2}};
 
-OM_World* load_world(const char*) {
+static OM_World* create_world(reg vertices, reg sectors) {
   OM_World* w = static_cast<OM_World*>(calloc(1, sizeof(OM_World)));
   if (!w) return nullptr;
-  // A texture that cannot be had stays null and is drawn with the fallback.
-  w->wallTexture = load_texture("res://TEX_WWHITEWASH");
-  w->flatTexture = load_texture("res://TEX_FCONCRETE");
-
-  w->vertices = OM_CreateCollection(18, sizeof(OM_WorldVertex));
-  w->sectors = OM_CreateCollection(3, sizeof(OM_WorldSector));
+  w->vertices = OM_CreateCollection(vertices, sizeof(OM_WorldVertex));
+  w->sectors = OM_CreateCollection(sectors, sizeof(OM_WorldSector));
   if (!w->vertices || !w->sectors) {
     release_world(w);
     return nullptr;
   }
+  return w;
+}
+
+OM_World* world_builtin() {
+  OM_World* w = create_world(18, 3);
+  if (!w) return nullptr;
+  // A texture that cannot be had stays null and is drawn with the fallback.
+  OM_Surface* wall = world_texture(w, "TEX_WWHITEWASH");
+  OM_Surface* flat = world_texture(w, "TEX_FCONCRETE");
+  w->start = {4.0f, 4.0f, 0.0f, 0.0f};  // the player's start-up position
   push_vertices(w->vertices);
 
   for (reg s = 0; s < sizeof kSectors / sizeof kSectors[0]; s++) {
@@ -91,18 +149,22 @@ OM_World* load_world(const char*) {
       return nullptr;
     }
     sector.floorHeight = 0.0f;
-    sector.floorTexture = w->flatTexture;
+    sector.floorTexture = flat;
     sector.ceilingHeight = plan.ceilingHeight;
-    sector.ceilingTexture = w->flatTexture;
+    sector.ceilingTexture = flat;
     for (reg e = 0; e < plan.count; e++) {
       OM_WorldEdge edge = {};
       edge.v1 = plan.edges[e][0];
       edge.v2 = plan.edges[e][1];
       edge.type = OM_EDGE_TEXTURE;
-      edge.texture = s == 0 ? nullptr : w->wallTexture;
-      OM_Collection_Push(sector.edges, &edge);
+      edge.texture = s == 0 ? nullptr : wall;
+      OM_Collection_Push(sector.edges, &edge);  // within the initial capacity
     }
-    OM_Collection_Push(w->sectors, &sector);  // within the initial capacity
+    OM_Collection_Push(w->sectors, &sector);  // likewise
+  }
+  if (world_vertex_count(w) != 16) {  // pushes past the initial capacity failed
+    release_world(w);
+    return nullptr;
   }
 
   for (const u16* p : kPortals) {
@@ -117,6 +179,10 @@ OM_World* load_world(const char*) {
   return w;
 }
 
+// ==== Creation and release ====
+
+OM_World* world_create() { return create_world(16, 4); }
+
 void release_world(OM_World* w) {
   if (!w) return;
   if (w->sectors) {
@@ -124,16 +190,170 @@ void release_world(OM_World* w) {
     OM_DestroyCollection(w->sectors);
   }
   OM_DestroyCollection(w->vertices);
-  OM_DestroySurface(w->wallTexture);
-  OM_DestroySurface(w->flatTexture);
+  for (OM_Surface* texture : w->textures) OM_DestroySurface(texture);
   free(w);
 }
 
-void save_world(const char* filename, OM_World*) {
-  char message[512];
-  snprintf(message, sizeof message, "Can't open file '%s' for writing!", filename ? filename : "");
-  OM_Print(message);
+// ==== The invariant ====
+
+static const u32 kNoEdge = 0xFFFFFFFFu;
+static const u32 kVisited = 0x80000000u;  // edge indices stay below 2^16
+
+// Records the fault's place and text; always false, so a check can end with
+// `return fault(...)`.
+static bool fault(char* why, reg whySize, OM_WorldFault* where, reg sector, reg edge, reg vertex,
+                  const char* format, ...) OM_FORMAT(7, 8);
+
+static bool fault(char* why, reg whySize, OM_WorldFault* where, reg sector, reg edge, reg vertex,
+                  const char* format, ...) {
+  if (where) *where = {sector, edge, vertex};
+  if (why && whySize) {
+    va_list args;
+    va_start(args, format);
+    vsnprintf(why, whySize, format, args);
+    va_end(args);
+  }
+  return false;
 }
+
+// One edge on its own, and the portal it may be: everything but the outline.
+static bool check_edge(const OM_World* w, reg s, reg e, char* why, reg whySize,
+                       OM_WorldFault* where) {
+  const OM_WorldEdge* edge = world_edge(w, s, e);
+  const reg vertices = world_vertex_count(w);
+  for (u16 v : {edge->v1, edge->v2}) {
+    if (v >= vertices)
+      return fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
+                   "sector %zu edge %zu names vertex %u, the world has %zu vertices", s, e,
+                   unsigned(v), vertices);
+  }
+  if (edge->v1 == edge->v2)
+    return fault(why, whySize, where, s, e, edge->v1,
+                 "sector %zu edge %zu starts and ends at vertex %u", s, e, unsigned(edge->v1));
+  if (edge->type > OM_EDGE_PORTAL)
+    return fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
+                 "sector %zu edge %zu has the unknown type %u", s, e, unsigned(edge->type));
+  if (edge->type != OM_EDGE_PORTAL) return true;
+
+  const reg ts = edge->portal_sector, te = edge->portal_edge;
+  if (ts >= world_sector_count(w))
+    return fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
+                 "sector %zu edge %zu leads to sector %zu, the world has %zu sectors", s, e, ts,
+                 world_sector_count(w));
+  const OM_WorldEdge* target = world_edge(w, ts, te);
+  if (!target)
+    return fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
+                 "sector %zu edge %zu leads to edge %zu of sector %zu, which has %zu edges", s, e,
+                 te, ts, sector_edge_count(world_sector(w, ts)));
+  if (ts == s && te == e)
+    return fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
+                 "sector %zu edge %zu is a portal to itself", s, e);
+  if (target->type != OM_EDGE_PORTAL || target->portal_sector != s || target->portal_edge != e)
+    return fault(
+        why, whySize, where, s, e, OM_WORLD_NOWHERE,
+        "sector %zu edge %zu leads to sector %zu edge %zu, which is not a portal back to it", s, e,
+        ts, te);
+  return true;
+}
+
+// `next` maps each vertex to the edge of this sector that starts there; it
+// comes in all kNoEdge and is left so, touching only this sector's vertices.
+static bool check_outline(const OM_World* w, reg s, u32* next, char* why, reg whySize,
+                          OM_WorldFault* where) {
+  const OM_WorldSector* sector = world_sector(w, s);
+  const reg n = sector_edge_count(sector);
+  const OM_WorldEdge* edges = sector_edge(sector, 0);
+  bool ok = true;
+  reg e = 0;
+  for (; e < n && ok; e++) {
+    if (next[edges[e].v1] != kNoEdge)
+      ok = fault(why, whySize, where, s, e, edges[e].v1,
+                 "sector %zu edge %zu starts at vertex %u, where edge %u of the sector starts too",
+                 s, e, unsigned(edges[e].v1), unsigned(next[edges[e].v1]));
+    else
+      next[edges[e].v1] = static_cast<u32>(e);
+  }
+  const reg placed = ok ? n : e - 1;  // the failing edge set nothing
+
+  // Follow the outline from edge 0; it must come back to edge 0 having
+  // passed every edge once.
+  reg steps = 0;
+  for (reg cur = 0; ok;) {
+    next[edges[cur].v1] |= kVisited;
+    steps++;
+    const u16 end = edges[cur].v2;
+    const u32 to = next[end];
+    if (to == kNoEdge) {
+      ok = fault(why, whySize, where, s, cur, end,
+                 "sector %zu edge %zu ends at vertex %u, where no edge of the sector starts", s,
+                 cur, unsigned(end));
+    } else if (to & kVisited) {
+      if ((to & ~kVisited) != 0)
+        ok = fault(why, whySize, where, s, cur, end,
+                   "sector %zu edge %zu ends at vertex %u, where another edge of the sector ends",
+                   s, cur, unsigned(end));
+      break;
+    } else {
+      cur = to;
+    }
+  }
+  if (ok && steps < n) {
+    for (e = 0; e < n; e++) {
+      if (!(next[edges[e].v1] & kVisited)) break;
+    }
+    ok = fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
+               "sector %zu edge %zu is not on the outline through edge 0: the edges do not form "
+               "one closed outline",
+               s, e);
+  }
+  for (e = 0; e < placed; e++) next[edges[e].v1] = kNoEdge;
+  return ok;
+}
+
+bool world_check(const OM_World* w, char* why, reg whySize, OM_WorldFault* where) {
+  const reg none = OM_WORLD_NOWHERE;
+  if (!w || !w->vertices || !w->sectors)
+    return fault(why, whySize, where, none, none, none, "there is no world");
+  const reg vertices = world_vertex_count(w), sectors = world_sector_count(w);
+  if (vertices > OM_WORLD_MAX_VERTICES)
+    return fault(why, whySize, where, none, none, OM_WORLD_MAX_VERTICES,
+                 "the world has %zu vertices, at most %zu fit", vertices, OM_WORLD_MAX_VERTICES);
+  if (sectors > OM_WORLD_MAX_SECTORS)
+    return fault(why, whySize, where, OM_WORLD_MAX_SECTORS, none, none,
+                 "the world has %zu sectors, at most %zu fit", sectors, OM_WORLD_MAX_SECTORS);
+  const GameObject& start = w->start;
+  if (!std::isfinite(start.x) || !std::isfinite(start.y) || !std::isfinite(start.z) ||
+      !std::isfinite(start.angle))
+    return fault(why, whySize, where, none, none, none, "the start is not a finite position");
+  for (reg v = 0; v < vertices; v++) {
+    const OM_WorldVertex* p = world_vertex(w, v);
+    if (!std::isfinite(p->x) || !std::isfinite(p->y))
+      return fault(why, whySize, where, none, none, v, "vertex %zu is not a finite point", v);
+  }
+  for (reg s = 0; s < sectors; s++) {
+    const OM_WorldSector* sector = world_sector(w, s);
+    const reg n = sector_edge_count(sector);
+    if (n < 3 || n > OM_WORLD_MAX_EDGES)
+      return fault(why, whySize, where, s, none, none,
+                   "sector %zu has %zu edges, it needs 3 to %zu", s, n, OM_WORLD_MAX_EDGES);
+    if (!std::isfinite(sector->floorHeight) || !std::isfinite(sector->ceilingHeight))
+      return fault(why, whySize, where, s, none, none, "sector %zu has a height that is not finite",
+                   s);
+    for (reg e = 0; e < n; e++)
+      if (!check_edge(w, s, e, why, whySize, where)) return false;
+  }
+  if (sectors == 0) return true;
+
+  u32* next = static_cast<u32*>(malloc((vertices ? vertices : 1) * sizeof(u32)));
+  if (!next) return fault(why, whySize, where, none, none, none, "out of memory");
+  for (reg v = 0; v < vertices; v++) next[v] = kNoEdge;
+  bool ok = true;
+  for (reg s = 0; s < sectors && ok; s++) ok = check_outline(w, s, next, why, whySize, where);
+  free(next);
+  return ok;
+}
+
+// ==== Lookup ====
 
 // The comparisons and the wrap run in double against pi; the angles, their
 // difference and the sum stay f32. This is what decides points lying exactly

@@ -1,11 +1,21 @@
 // The world: vertices shared by index, sectors with heights and textures,
-// and edges that are colour walls, textured walls or portals.
+// and edges that are colour walls, textured walls or portals; the player's
+// stored start and the textures the world has loaded.
+//
+// ==== Records ====
+// ==== Checked access ====
+// ==== Textures ====
+// ==== The invariant ====
+// ==== The world as a whole ====
 #pragma once
 
 #include "collection.h"
+#include "object.h"
 #include "types.h"
 
 struct OM_Surface;
+
+// ==== Records ====
 
 enum OM_WorldEdgeType : u32 {
   OM_EDGE_COLOR = 0,
@@ -40,13 +50,26 @@ struct OM_WorldSector {
   OM_Surface* ceilingTexture;
 };
 
+// The texture resources a world can name, in a fixed order; the editor
+// cycles through them. A new TEX_ resource is usable once it is listed here.
+enum { OM_WORLD_TEXTURE_COUNT = 5 };
+extern const char* const OM_worldTextureNames[OM_WORLD_TEXTURE_COUNT];
+
+// Edges hold 16-bit vertex indices, portals 16-bit sector and edge indices:
+// no world can hold more than this many of each.
+constexpr reg OM_WORLD_MAX_VERTICES = 65536;
+constexpr reg OM_WORLD_MAX_SECTORS = 65536;
+constexpr reg OM_WORLD_MAX_EDGES = 65536;  // per sector
+
 struct OM_World {
   OM_Collection* vertices;  // of OM_WorldVertex
   OM_Collection* sectors;   // of OM_WorldSector
-  // The two textures load_world decoded for this world alone; released with
-  // it. Either may be null when its resource could not be decoded.
-  OM_Surface* wallTexture;
-  OM_Surface* flatTexture;
+  // Where the player stands when the world is opened: x, y, z and heading.
+  GameObject start;
+  // Each texture this world uses, decoded once, indexed like
+  // OM_worldTextureNames and released with the world; null until asked for
+  // (or when it could not be decoded). Reach them with world_texture.
+  OM_Surface* textures[OM_WORLD_TEXTURE_COUNT];
 };
 
 typedef OM_World RV_Map;
@@ -54,7 +77,7 @@ typedef OM_WorldVertex RV_MapVertex;
 typedef OM_WorldEdge RV_MapEdge;
 typedef OM_WorldSector RV_MapSector;
 
-// ---- Checked access ------------------------------------------------------
+// ==== Checked access ====
 // Every reader of world data goes through these: an index out of range, a
 // null world or sector, or a missing collection gives 0 or null, never a
 // read past the end. They are inline, so the renderer's set-up and the
@@ -110,16 +133,66 @@ inline void portal_shift(OM_WorldVertex a, OM_WorldVertex b, OM_WorldVertex c, O
 // missing.
 bool world_portal_shift(const OM_World* w, const OM_WorldEdge* portal, f32* dx, f32* dy);
 
-// ---- The world as a whole ----------------------------------------------
+// ==== Textures ====
 
-// Builds the built-in world whatever the name; prints "world loaded". Null
-// when memory runs out (nothing is left allocated then).
-OM_World* load_world(const char* filename);
+// The world's surface for the texture resource `name`, decoded from
+// "res://NAME" the first time it is asked for and kept until the world is
+// released. Null for a null name, "none" (the fallback texture), a name not
+// in OM_worldTextureNames, or a resource that cannot be decoded.
+OM_Surface* world_texture(OM_World* w, const char* name);
+// The name under which `texture` was loaded into this world; "none" for
+// null. Null for a surface that is not one of this world's: a writer must
+// treat that as an error rather than guess.
+const char* world_texture_name(const OM_World* w, const OM_Surface* texture);
+// The index of `name` in OM_worldTextureNames, or OM_WORLD_TEXTURE_COUNT.
+reg world_texture_index(const char* name);
+
+// ==== The invariant ====
+// What the renderer, the player and the editor trust, checked in one pass
+// (linear in vertices and edges):
+// - at most OM_WORLD_MAX_VERTICES vertices and OM_WORLD_MAX_SECTORS sectors,
+//   finite coordinates, heights and start;
+// - every sector has 3 to OM_WORLD_MAX_EDGES edges, each between two
+//   different existing vertices, of a known type;
+// - followed from each edge's v2 to the edge that starts there, a sector's
+//   edges form one closed outline (stored order need not be outline order:
+//   the editor's split appends its new edge at the end);
+// - every portal names an existing edge that is a portal back to it.
+
+// Where world_check found the fault: indices, or OM_WORLD_NOWHERE.
+constexpr reg OM_WORLD_NOWHERE = ~reg(0);
+struct OM_WorldFault {
+  reg sector;
+  reg edge;  // within `sector`
+  reg vertex;
+};
+
+// True when the world holds the invariant. Otherwise false, with one line in
+// `why` (for example "sector 1 edge 4 names vertex 70000, the world has 16
+// vertices") and, when `where` is given, the place of the first fault.
+bool world_check(const OM_World* w, char* why, reg whySize, OM_WorldFault* where = nullptr);
+
+// ==== The world as a whole ====
+
+// An empty world: no vertices, no sectors, start at the origin. Null when
+// memory runs out.
+OM_World* world_create();
+// Builds the built-in world of three rooms; prints "world loaded". Null when
+// memory runs out (nothing is left allocated then).
+OM_World* world_builtin();
 // Frees the world, its collections and the textures it loaded; null is
 // ignored. The caller makes sure nothing points into it any more.
 void release_world(OM_World* world);
-// Writes nothing; reports on the console that the file cannot be written.
+
+// The file is read when it exists, and the built-in world built when it
+// does not (or for a null name). A file that cannot be read or is not a
+// valid world gives null after one console line naming the file, the line
+// and the reason. (In world_file.cpp, with the format.)
+OM_World* load_world(const char* filename);
+// Writes the world to the file in the text format, safely: see
+// world_file.h. Reports the outcome on the console.
 void save_world(const char* filename, OM_World* world);
+
 // The first sector, in index order, whose outline winds around (x, y).
 OM_WorldSector* get_sector_at(OM_World* world, float x, float y);
 void add_world_vertex(OM_World* world, float x, float y);
