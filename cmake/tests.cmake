@@ -38,6 +38,8 @@ endif()
 if(OM_GTEST_LIBS)
   add_executable(ombrix_tests ${OM_TEST_SOURCES} ${OM_TEST_PLATFORM_SOURCES}
                               ${OM_TEST_SUPPORT_SOURCES})
+  # Tests that read committed files (examples/) find them from any build folder.
+  target_compile_definitions(ombrix_tests PRIVATE OM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   target_link_libraries(ombrix_tests PRIVATE ombrix_core ${OM_GTEST_LIBS} ombrix_host)
   om_add_resources(ombrix_tests)
   if(CMAKE_CROSSCOMPILING)

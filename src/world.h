@@ -70,6 +70,10 @@ struct OM_World {
   // OM_worldTextureNames and released with the world; null until asked for
   // (or when it could not be decoded). Reach them with world_texture.
   OM_Surface* textures[OM_WORLD_TEXTURE_COUNT];
+  // Changes made since the world was built or read: every editor edit, undo
+  // and redo adds one. A save remembers the count it wrote, so "edits not
+  // saved" is a comparison, and the autosave knows when it has work.
+  u32 edits;
 };
 
 typedef OM_World RV_Map;

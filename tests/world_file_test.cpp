@@ -58,12 +58,8 @@ void write_file(const fs::path& p, const std::string& bytes) {
   std::ofstream(p, std::ios::binary) << bytes;
 }
 
-// The examples/ folder of the source tree, seen from a build folder.
-fs::path example(const char* name) {
-  for (fs::path up = "."; up.lexically_normal().string().size() < 32; up /= "..")
-    if (fs::exists(up / "examples" / name)) return up / "examples" / name;
-  return fs::path("examples") / name;
-}
+// A file of the source tree's examples/ folder.
+fs::path example(const char* name) { return fs::path(OM_SOURCE_DIR) / "examples" / name; }
 
 bool same_bits(f32 a, f32 b) { return memcmp(&a, &b, sizeof a) == 0; }
 
