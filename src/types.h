@@ -12,3 +12,12 @@ typedef float f32;
 typedef double f64;
 // Unsigned machine word: sizes, counts and indices.
 typedef size_t reg;
+
+// Checks a printf-style format (argument f) against its arguments (from a).
+// gcc on mingw takes plain "printf" to mean Microsoft's dialect, which lacks
+// %zu; clang knows only "printf".
+#if defined(__clang__)
+#define OM_FORMAT(f, a) __attribute__((format(printf, f, a)))
+#else
+#define OM_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
+#endif

@@ -21,15 +21,6 @@
 #include "surface.h"
 #include "ui_console.h"
 
-// Checks format strings against their arguments. gcc on mingw takes plain
-// "printf" to mean Microsoft's dialect, which lacks %zu; clang knows only
-// "printf".
-#if defined(__clang__)
-#define OM_FORMAT(f, a) __attribute__((format(printf, f, a)))
-#else
-#define OM_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
-#endif
-
 // ==== Textures ====
 
 const char* const OM_worldTextureNames[OM_WORLD_TEXTURE_COUNT] = {
@@ -204,15 +195,25 @@ static const u32 kVisited = 0x80000000u;  // edge indices stay below 2^16
 static bool fault(char* why, reg whySize, OM_WorldFault* where, reg sector, reg edge, reg vertex,
                   const char* format, ...) OM_FORMAT(7, 8);
 
+static void vreason(char* why, reg whySize, const char* format, va_list args) {
+  if (why && whySize) vsnprintf(why, whySize, format, args);
+}
+
 static bool fault(char* why, reg whySize, OM_WorldFault* where, reg sector, reg edge, reg vertex,
                   const char* format, ...) {
   if (where) *where = {sector, edge, vertex};
-  if (why && whySize) {
-    va_list args;
-    va_start(args, format);
-    vsnprintf(why, whySize, format, args);
-    va_end(args);
-  }
+  va_list args;
+  va_start(args, format);
+  vreason(why, whySize, format, args);
+  va_end(args);
+  return false;
+}
+
+bool world_refuse(char* why, reg whySize, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vreason(why, whySize, format, args);
+  va_end(args);
   return false;
 }
 

@@ -176,6 +176,10 @@ struct OM_WorldFault {
 // vertices") and, when `where` is given, the place of the first fault.
 bool world_check(const OM_World* w, char* why, reg whySize, OM_WorldFault* where = nullptr);
 
+// Writes one line of reason into `why` (when there is room), printf-style,
+// and gives false: the shape of every refusal of the world modules.
+bool world_refuse(char* why, reg whySize, const char* format, ...) OM_FORMAT(3, 4);
+
 // ==== The world as a whole ====
 
 // An empty world: no vertices, no sectors, start at the origin. Null when

@@ -21,15 +21,6 @@
 #include "surface.h"
 #include "ui_console.h"
 
-// Checks format strings against their arguments. gcc on mingw takes plain
-// "printf" to mean Microsoft's dialect, which lacks %zu; clang knows only
-// "printf".
-#if defined(__clang__)
-#define OM_FORMAT(f, a) __attribute__((format(printf, f, a)))
-#else
-#define OM_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
-#endif
-
 static const char kMagic[] = "OMBRIX-WORLD";
 
 // ==== Numbers ====
@@ -662,16 +653,8 @@ static bool holds(const char* name, const char* text, reg size) {
   return same && at == size;
 }
 
-static OM_SaveResult refuse(char* why, reg whySize, const char* format, ...) OM_FORMAT(3, 4);
-static OM_SaveResult refuse(char* why, reg whySize, const char* format, ...) {
-  if (why && whySize) {
-    va_list args;
-    va_start(args, format);
-    vsnprintf(why, whySize, format, args);
-    va_end(args);
-  }
-  return OM_SAVE_FAILED;
-}
+// A save that failed, once world_refuse has written why.
+static OM_SaveResult failed(bool) { return OM_SAVE_FAILED; }
 
 // Creates `name` with exactly these bytes, on disk; on failure removes
 // whatever was made of it and leaves the reason in `reason`.
@@ -692,35 +675,35 @@ static bool write_new(const char* name, const char* text, reg size, char* reason
 OM_SaveResult world_write_file(const char* name, const OM_World* w, int flags, char* why,
                                reg whySize) {
   if (why && whySize) why[0] = '\0';
-  if (!name || !*name) return refuse(why, whySize, "no file name");
+  if (!name || !*name) return failed(world_refuse(why, whySize, "no file name"));
   char temporary[4096], backup[4096], backupTemporary[4096];
   if (!file_path(temporary, sizeof temporary, "", name, ".tmp") ||
       !file_path(backup, sizeof backup, "", name, ".bak") ||
       !file_path(backupTemporary, sizeof backupTemporary, "", name, ".bak.tmp") ||
       strlen(name) > 4000)
-    return refuse(why, whySize, "the file name is too long");
+    return failed(world_refuse(why, whySize, "the file name is too long"));
 
   char reason[256];
   reg size = 0;
   char* text = world_format(w, &size, reason, sizeof reason);
-  if (!text) return refuse(why, whySize, "the world can't be written: %s", reason);
+  if (!text) return failed(world_refuse(why, whySize, "the world can't be written: %s", reason));
 
   OM_SaveResult result = OM_SAVE_WRITTEN;
   const OM_FileKind kind = OM_GetFileKind(name);
   if (kind == OM_FILE_OTHER) {
-    result = refuse(why, whySize, "'%s' is a folder, not a file", name);
+    result = failed(world_refuse(why, whySize, "'%s' is a folder, not a file", name));
   } else if (kind == OM_FILE_REGULAR && holds(name, text, size)) {
     result = OM_SAVE_UNCHANGED;  // a held Ctrl+S must not turn the backup into this
   } else if (!write_new(temporary, text, size, reason, sizeof reason)) {
-    result = refuse(why, whySize, "can't write '%s': %s", temporary, reason);
+    result = failed(world_refuse(why, whySize, "can't write '%s': %s", temporary, reason));
   } else if (kind == OM_FILE_REGULAR && (flags & OM_SAVE_BACKUP) &&
              !(OM_CopyFile(name, backupTemporary) && OM_ReplaceFile(backupTemporary, backup))) {
-    result =
-        refuse(why, whySize, "can't keep the previous version as '%s': %s", backup, OM_FileError());
+    result = failed(world_refuse(why, whySize, "can't keep the previous version as '%s': %s",
+                                 backup, OM_FileError()));
     OM_RemoveFile(backupTemporary);
     OM_RemoveFile(temporary);
   } else if (!OM_ReplaceFile(temporary, name)) {
-    result = refuse(why, whySize, "can't replace '%s': %s", name, OM_FileError());
+    result = failed(world_refuse(why, whySize, "can't replace '%s': %s", name, OM_FileError()));
     OM_RemoveFile(temporary);
   }
   free(text);
