@@ -1,7 +1,10 @@
 #include "scene_support.h"
 
+#include <cstdlib>
+
 #include "collection.h"
 #include "surface.h"
+#include "world_file.h"
 
 OM_Surface* make_pattern_texture(int w, int h, u32 tag) {
   OM_Surface* s = OM_CreateSurface(w, h);
@@ -89,4 +92,14 @@ void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat) {
       if (e->type == OM_EDGE_TEXTURE && e->texture) e->texture = wall;
     }
   }
+}
+
+std::string world_text(const OM_World* w) {
+  char why[256] = "";
+  reg size = 0;
+  char* text = world_format(w, &size, why, sizeof why);
+  if (!text) return std::string("unwritable: ") + why;
+  std::string result(text, size);
+  free(text);
+  return result;
 }
