@@ -15,6 +15,7 @@
 #include "ui_console.h"
 #include "ui_menubar.h"
 #include "ui_widget.h"
+#include "world_file.h"
 
 // ---- Worlds and textures -------------------------------------------------
 
@@ -102,6 +103,16 @@ void use_pattern_textures(OM_World* w, OM_Surface* wall, OM_Surface* flat) {
       if (e->type == OM_EDGE_TEXTURE && e->texture) e->texture = wall;
     }
   }
+}
+
+std::string world_text(const OM_World* w) {
+  char why[256] = "";
+  reg size = 0;
+  char* text = world_format(w, &size, why, sizeof why);
+  if (!text) return std::string("unwritable: ") + why;
+  std::string result(text, size);
+  free(text);
+  return result;
 }
 
 // ---- Program state guard -------------------------------------------------

@@ -5,6 +5,8 @@
 //   ---- Program state guard   SavedGlobals and the list of what it covers
 #pragma once
 
+#include <string>
+
 #include "editor.h"
 #include "event.h"
 #include "keys.h"
@@ -29,6 +31,10 @@ void free_world(OM_World* w);
 OM_WorldEdge textured_edge(u16 v1, u16 v2, OM_Surface* texture);
 OM_WorldEdge colour_edge(u16 v1, u16 v2, u32 color);
 OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge);
+
+// The world in the text of a world file: equal texts, equal worlds (every
+// field, every texture). When the writer refuses, "unwritable: " and why.
+std::string world_text(const OM_World* w);
 
 // Gives every textured wall that has a texture, every floor and every
 // ceiling of the world one of the two given textures instead.
