@@ -402,7 +402,10 @@ void update_camera() {
 // hoisting what is constant per frame, per column and per row, from SSE2 and
 // AVX2 kernels that mask instead of dividing for power-of-two textures, and
 // from drawing 16 columns at a time into a staging area that reaches the
-// target row by row, a cache line at a time.
+// target row by row, a cache line at a time. An interlaced call does not pay
+// for the half it skips: per-row constants are set up only for the rows that
+// a drawn column reaches, and a chunk of every other column still reaches the
+// target in whole vectors, merged with the other half read back from it.
 
 int interlace = 1;
 int renderer_simd = -1;
@@ -542,9 +545,12 @@ struct CeilingCache {
   FlatRows rows;
 };
 
-void fill_flat_rows(const View& v, const f32* yd, f32 numerator, int from, int to, FlatRows* rows) {
+// Band rows from .. to of a band that starts at target row r0.
+void fill_flat_rows(const View& v, int r0, f32 numerator, int from, int to, FlatRows* rows) {
+  f32 fH = static_cast<f32>(v.H);
   for (int i = from; i < to; ++i) {
-    f32 zd = numerator / yd[i];
+    f32 yd = static_cast<f32>(r0 + i - v.h2) / fH;
+    f32 zd = numerator / yd;
     rows->zd[i] = zd;
     rows->zds[i] = zd * v.s;
     rows->zdcx[i] = v.camx + zd * v.c;
@@ -558,7 +564,7 @@ const int kChunk = 16;  // columns drawn together: one cache line of a target ro
 // to the target row by row.
 struct Band {
   int r0, r1;
-  f32 yd[kBandRows];
+  int floorFrom;  // floorRows holds band rows floorFrom .. r1 - r0
   FlatRows floorRows;
   CeilingCache ceilings[2];
   int lastCeiling;
@@ -759,36 +765,75 @@ void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32
   }
 }
 
+#if defined(__SSE2__)
+// Four staged columns, rows y .. y + 3 of the band, as four target rows.
+inline void transpose4(const u32* src, __m128i* rows) {
+  __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+  __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + kBandRows));
+  __m128i c2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * kBandRows));
+  __m128i c3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * kBandRows));
+  __m128i lo01 = _mm_unpacklo_epi32(c0, c1), lo23 = _mm_unpacklo_epi32(c2, c3);
+  __m128i hi01 = _mm_unpackhi_epi32(c0, c1), hi23 = _mm_unpackhi_epi32(c2, c3);
+  rows[0] = _mm_unpacklo_epi64(lo01, lo23);
+  rows[1] = _mm_unpackhi_epi64(lo01, lo23);
+  rows[2] = _mm_unpacklo_epi64(hi01, hi23);
+  rows[3] = _mm_unpackhi_epi64(hi01, hi23);
+}
+
+// Four new pixels into every other pixel of out[0 .. 8], starting at
+// out[parity]; the pixels between them are read and written back unchanged.
+inline void interleave_store(u32* out, __m128i fresh, int parity) {
+  __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out)));
+  __m128 b = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + 4)));
+  __m128i lo, hi;
+  if (parity == 0) {
+    __m128i odd = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    lo = _mm_unpacklo_epi32(fresh, odd);
+    hi = _mm_unpackhi_epi32(fresh, odd);
+  } else {
+    __m128i even = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    lo = _mm_unpacklo_epi32(even, fresh);
+    hi = _mm_unpackhi_epi32(even, fresh);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lo);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), hi);
+}
+#endif
+
 // Rows r0 .. r1 of `count` staged columns into the target: column j goes to
-// target column xs[j].
-void copy_out(const View& v, u32* pixels, const Band& band, const int* xs, int count,
-              bool contiguous) {
+// target column xs[j]. `stride` is 1 or 2 when the chunk is whole, every one
+// of its kChunk columns drawn and xs[j] == xs[0] + stride * j; 0 otherwise.
+void copy_out(const View& v, u32* pixels, const Band& band, const int* xs, int count, int stride) {
   int r0 = band.r0, r1 = band.r1, y = r0;
 #if defined(__SSE2__)
-  // A whole chunk of neighbouring columns: transpose 4 x 4 blocks.
-  if (v.simd >= 1 && contiguous && count == kChunk) {
+  // Interlaced chunks interleave with the columns of the other parity, kept
+  // by reading them back: the whole span of 2 * kChunk target columns,
+  // from the even column at or before the first, must lie inside the target.
+  int parity = xs[0] & 1, span = xs[0] - parity;
+  if (v.simd >= 1 && stride == 2 && span + 2 * kChunk <= v.W) {
+    for (; y + 4 <= r1; y += 4) {
+      u32* row = pixels + v.step * y + span;
+      for (int j = 0; j < kChunk; j += 4) {
+        __m128i rows[4];
+        transpose4(band.stage + j * kBandRows + (y - r0), rows);
+        for (int k = 0; k < 4; ++k) interleave_store(row + k * v.step + 2 * j, rows[k], parity);
+      }
+    }
+  }
+  if (v.simd >= 1 && stride == 1) {
     for (; y + 4 <= r1; y += 4) {
       u32* row = pixels + v.step * y + xs[0];
       for (int j = 0; j < kChunk; j += 4) {
-        const u32* src = band.stage + j * kBandRows + (y - r0);
-        __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-        __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + kBandRows));
-        __m128i c2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * kBandRows));
-        __m128i c3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * kBandRows));
-        __m128i lo01 = _mm_unpacklo_epi32(c0, c1), lo23 = _mm_unpacklo_epi32(c2, c3);
-        __m128i hi01 = _mm_unpackhi_epi32(c0, c1), hi23 = _mm_unpackhi_epi32(c2, c3);
-        u32* out = row + j;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(lo01, lo23));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + v.step), _mm_unpackhi_epi64(lo01, lo23));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * v.step),
-                         _mm_unpacklo_epi64(hi01, hi23));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * v.step),
-                         _mm_unpackhi_epi64(hi01, hi23));
+        __m128i rows[4];
+        transpose4(band.stage + j * kBandRows + (y - r0), rows);
+        for (int k = 0; k < 4; ++k) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(row + k * v.step + j), rows[k]);
+        }
       }
     }
   }
 #else
-  (void)contiguous;
+  (void)stride;
 #endif
   for (; y < r1; ++y) {
     u32* row = pixels + v.step * y;
@@ -819,7 +864,7 @@ const FlatRows& ceiling_rows(const View& v, Band* band, f32 height, int rows) {
   band->lastCeiling = k;
   CeilingCache& cache = band->ceilings[k];
   if (cache.filled < rows) {
-    fill_flat_rows(v, band->yd, v.camz - height, cache.filled, rows, &cache.rows);
+    fill_flat_rows(v, band->r0, v.camz - height, cache.filled, rows, &cache.rows);
     cache.filled = rows;
   }
   return cache.rows;
@@ -853,15 +898,18 @@ bool draw_column(const View& v, Band* band, int x, u32* out) {
     flat_run(v, out, 0, ceilEnd, rows, xc, texture_of(sector->ceilingTexture));
   }
   wall_run(v, out, wallBegin, wallEnd, r0, hit, ceil, wallHeight);
+  if (floorBegin < band->floorFrom) {
+    fill_flat_rows(v, r0, v.camz, floorBegin, band->floorFrom, &band->floorRows);
+    band->floorFrom = floorBegin;
+  }
   flat_run(v, out, floorBegin, floorEnd, band->floorRows, xc, texture_of(sector->floorTexture));
   return true;
 }
 
 void draw_band(const View& v, u32* pixels, int first, int columnStep, Band* band) {
-  int r0 = band->r0, r1 = band->r1;
-  f32 fH = static_cast<f32>(v.H);
-  for (int y = r0; y < r1; ++y) band->yd[y - r0] = static_cast<f32>(y - v.h2) / fH;
-  fill_flat_rows(v, band->yd, v.camz, 0, r1 - r0, &band->floorRows);
+  // Floor and ceiling rows are set up on demand, only as far as some column
+  // of this call reaches: the floor from the bottom up, the ceiling from the top down.
+  band->floorFrom = band->r1 - band->r0;
   band->lastCeiling = 0;
   band->ceilings[0].filled = band->ceilings[1].filled = -1;
 
@@ -873,8 +921,8 @@ void draw_band(const View& v, u32* pixels, int first, int columnStep, Band* band
       if (draw_column(v, band, x, band->stage + count * kBandRows)) xs[count++] = x;
     }
     if (count == 0) continue;
-    bool contiguous = columnStep == 1 && count == tried;  // xs[j] == x0 + j
-    copy_out(v, pixels, *band, xs, count, contiguous);
+    int stride = count == kChunk ? columnStep : 0;  // then xs[j] == x0 + columnStep * j
+    copy_out(v, pixels, *band, xs, count, stride);
   }
 }
 

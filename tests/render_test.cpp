@@ -32,11 +32,14 @@ OM_Surface* blank(int w, int h) {
 
 // A w x h window one pixel in from the corner of a larger blank surface, so
 // that rows are longer than the window and a stray write shows in the margin.
+// Without the margin the window is the whole surface, and a stray access past
+// its last pixel leaves the allocation.
 struct Framed {
   OM_Surface* outer;
   OM_Surface window;
-  Framed(int w, int h) : outer(blank(w + 3, h + 2)), window(*outer) {
-    window.data += 1 + outer->step;
+  Framed(int w, int h, int margin = 1)
+      : outer(blank(w + 3 * margin, h + 2 * margin)), window(*outer) {
+    window.data += margin * (1 + outer->step);
     window.w = w;
     window.h = h;
   }
@@ -98,6 +101,35 @@ class Render : public ::testing::Test {
       while (i < n && fast.outer->data[i] == plain.outer->data[i]) ++i;
       EXPECT_EQ(i, n) << "level " << level << ", " << w << " x " << h << ", first differing pixel ("
                       << i % (w + 3) - 1 << ", " << i / (w + 3) - 1 << ")";
+    }
+  }
+
+  // Two interlaced calls at every vector level: each draws one half exactly
+  // as the reference does, in whichever order the call counter gives, and
+  // keeps the other half and everything outside the target, all of which
+  // start as distinct pixels.
+  void expect_interlaced_reference_frames(int w, int h, int margin = 1) {
+    SavedGlobals restore;  // interlace and the vector level
+    auto same = [](const Framed& a, const Framed& b) {
+      return memcmp(a.outer->data, b.outer->data, a.outer->size) == 0;
+    };
+    interlace = 1;
+    for (int level = 0; level <= 2; ++level) {
+      SCOPED_TRACE(testing::Message() << "level " << level << ", " << w << " x " << h);
+      renderer_simd = level;
+      Framed fast(w, h, margin), even(w, h, margin), odd(w, h, margin);
+      for (Framed* f : {&fast, &even, &odd}) {
+        for (int i = 0; i < f->outer->w * f->outer->h; ++i) f->outer->data[i] = 0x9E3779B9u * i;
+      }
+      reference_draw_game_viewport(&even.window, 0, 2);
+      reference_draw_game_viewport(&odd.window, 1, 2);
+      draw_game_viewport(&fast.window);
+      bool evenFirst = same(fast, even);
+      EXPECT_TRUE(evenFirst || same(fast, odd));
+      Framed& both = evenFirst ? even : odd;
+      reference_draw_game_viewport(&both.window, evenFirst ? 1 : 0, 2);
+      draw_game_viewport(&fast.window);
+      EXPECT_TRUE(same(fast, both));
     }
   }
 
@@ -190,6 +222,27 @@ TEST_F(Render, InterlacingAlternatesAndCountsCallsWithoutASector) {
   EXPECT_EQ(pixel(b, parity, 10), kUntouched);
   EXPECT_NE(pixel(b, 1 - parity, 10), kUntouched);
   for (OM_Surface* s : {a, b, ref}) OM_DestroySurface(s);
+}
+
+// Chunks of every other column merge into the target's rows: whole chunks
+// whose span of target columns just fits or just overhangs the right edge,
+// narrow and odd widths, odd row counts, a target taller than one band and
+// chunks in which some rays meet nothing.
+TEST_F(Render, InterlacedHalvesMatchTheReference) {
+  const int sizes[][2] = {{640, 480}, {320, 240}, {1, 5},   {2, 3},  {31, 9},   {32, 9},
+                          {33, 10},   {63, 7},    {65, 11}, {97, 6}, {639, 13}, {64, 1100}};
+  for (int view : {0, 3, 6}) {
+    place(kViews[view]);
+    for (const auto& size : sizes) expect_interlaced_reference_frames(size[0], size[1]);
+  }
+  // Only rays within about 0.43 rad of the wall's normal reach it.
+  place(1, 1, 0.5f, 0, 0);
+  camera.view_distance = 1.1f;
+  expect_interlaced_reference_frames(640, 480);
+  expect_interlaced_reference_frames(97, 6);
+  // Targets that end where their allocation does.
+  camera.view_distance = 128.0f;
+  for (int w : {31, 33, 639}) expect_interlaced_reference_frames(w, 12, 0);
 }
 
 // Worlds, cameras and textures built to reach the renderer's degenerate
