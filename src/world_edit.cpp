@@ -15,21 +15,12 @@
 #include "world_edit.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "collection.h"
-
-// gcc on mingw takes plain "printf" to mean Microsoft's dialect, which lacks
-// %zu; clang knows only "printf".
-#if defined(__clang__)
-#define OM_FORMAT(f, a) __attribute__((format(printf, f, a)))
-#else
-#define OM_FORMAT(f, a) __attribute__((format(gnu_printf, f, a)))
-#endif
 
 // ==== Memory ====
 
@@ -52,27 +43,11 @@ void edit_memory_fail_after(reg grants) { grantsLeft = grants; }
 
 static constexpr u32 kNone = 0xFFFFFFFFu;
 
-static bool refuse(char* why, reg whySize, const char* format, ...) OM_FORMAT(3, 4);
-
-static bool refuse(char* why, reg whySize, const char* format, ...) {
-  if (why && whySize) {
-    va_list args;
-    va_start(args, format);
-    vsnprintf(why, whySize, format, args);
-    va_end(args);
-  }
-  return false;
-}
-
-static OM_WorldEdge* edges_of(const OM_WorldSector* s) {
-  return static_cast<OM_WorldEdge*>(s->edges->data);
-}
-static OM_WorldVertex* vertices_of(const OM_World* w) {
-  return static_cast<OM_WorldVertex*>(w->vertices->data);
-}
-static OM_WorldSector* sectors_of(const OM_World* w) {
-  return static_cast<OM_WorldSector*>(w->sectors->data);
-}
+// Whole arrays for the bulk passes, through the checked accessors: null when
+// empty, which the loops over them never index.
+static OM_WorldEdge* edges_of(const OM_WorldSector* s) { return sector_edge(s, 0); }
+static OM_WorldVertex* vertices_of(const OM_World* w) { return world_vertex(w, 0); }
+static OM_WorldSector* sectors_of(const OM_World* w) { return world_sector(w, 0); }
 
 // Room for `count` elements; what the collection holds does not change, so
 // growing ahead of an edit is invisible when the edit is then abandoned.
@@ -179,18 +154,18 @@ static double twice_area(const OM_Corner* c, reg n) {
 // Quadratic in the corners, which a hand-drawn outline keeps few of.
 bool world_outline_ok(const OM_Corner* c, reg n, char* why, reg whySize) {
   if (n < 3 || !c)
-    return refuse(why, whySize, "an outline needs at least three corners, this one has %zu",
-                  c ? n : 0);
+    return world_refuse(why, whySize, "an outline needs at least three corners, this one has %zu",
+                        c ? n : 0);
   for (reg i = 0; i < n; i++) {
     if (!std::isfinite(c[i].x) || !std::isfinite(c[i].y))
-      return refuse(why, whySize, "corner %zu is not a finite point", i);
+      return world_refuse(why, whySize, "corner %zu is not a finite point", i);
   }
   for (reg i = 0; i < n; i++) {
     for (reg j = i + 1; j < n; j++) {
       const bool sameVertex = c[i].vertex != OM_NEW_VERTEX && c[i].vertex == c[j].vertex;
       if (sameVertex || (c[i].x == c[j].x && c[i].y == c[j].y))
-        return refuse(why, whySize, "corner %zu repeats corner %zu at (%g, %g)", j, i,
-                      double(c[j].x), double(c[j].y));
+        return world_refuse(why, whySize, "corner %zu repeats corner %zu at (%g, %g)", j, i,
+                            double(c[j].x), double(c[j].y));
     }
   }
   // Edge i runs from corner i to corner i + 1.
@@ -205,11 +180,12 @@ bool world_outline_ok(const OM_Corner* c, reg n, char* why, reg whySize) {
       else
         meet = segments_meet(c[i], c[i1], c[j], c[j1]);
       if (meet)
-        return refuse(why, whySize, "the outline crosses itself: edge %zu-%zu meets edge %zu-%zu",
-                      i, i1, j, j1);
+        return world_refuse(why, whySize,
+                            "the outline crosses itself: edge %zu-%zu meets edge %zu-%zu", i, i1, j,
+                            j1);
     }
   }
-  if (twice_area(c, n) == 0) return refuse(why, whySize, "the outline encloses no area");
+  if (twice_area(c, n) == 0) return world_refuse(why, whySize, "the outline encloses no area");
   return true;
 }
 
@@ -224,30 +200,31 @@ struct Join {
 bool world_add_sector(OM_World* w, const OM_Corner* corners, reg count, f32 floorHeight,
                       f32 ceilingHeight, const OM_EditStyle* style, reg* sector, reg* portals,
                       char* why, reg whySize) {
-  if (!has_world(w)) return refuse(why, whySize, "there is no world");
+  if (!has_world(w)) return world_refuse(why, whySize, "there is no world");
   if (count < 3 || !corners) return world_outline_ok(corners, count, why, whySize);
   if (count > OM_WORLD_MAX_EDGES)
-    return refuse(why, whySize, "a sector holds at most %zu edges, the outline has %zu corners",
-                  OM_WORLD_MAX_EDGES, count);
+    return world_refuse(why, whySize,
+                        "a sector holds at most %zu edges, the outline has %zu corners",
+                        OM_WORLD_MAX_EDGES, count);
   if (!std::isfinite(floorHeight) || !std::isfinite(ceilingHeight))
-    return refuse(why, whySize, "the floor and ceiling heights must be finite numbers");
+    return world_refuse(why, whySize, "the floor and ceiling heights must be finite numbers");
   if (floorHeight > ceilingHeight)
-    return refuse(why, whySize, "the floor (%g) would be above the ceiling (%g)",
-                  double(floorHeight), double(ceilingHeight));
+    return world_refuse(why, whySize, "the floor (%g) would be above the ceiling (%g)",
+                        double(floorHeight), double(ceilingHeight));
   const reg vertexCount = world_vertex_count(w), sectorCount = world_sector_count(w);
   reg fresh = 0;
   for (reg i = 0; i < count; i++) {
     if (corners[i].vertex == OM_NEW_VERTEX)
       fresh++;
     else if (corners[i].vertex >= vertexCount)
-      return refuse(why, whySize, "corner %zu names vertex %zu, the world has %zu vertices", i,
-                    corners[i].vertex, vertexCount);
+      return world_refuse(why, whySize, "corner %zu names vertex %zu, the world has %zu vertices",
+                          i, corners[i].vertex, vertexCount);
   }
 
   // The outline as it will be: existing corners where their vertices are,
   // new ones numbered in the order given.
   OM_Corner* c = static_cast<OM_Corner*>(edit_malloc(count * sizeof(OM_Corner)));
-  if (!c) return refuse(why, whySize, "out of memory");
+  if (!c) return world_refuse(why, whySize, "out of memory");
   reg next = vertexCount;
   for (reg i = 0; i < count; i++) {
     c[i] = corners[i];
@@ -260,10 +237,10 @@ bool world_add_sector(OM_World* w, const OM_Corner* corners, reg count, f32 floo
   }
   bool ok = world_outline_ok(c, count, why, whySize);
   if (ok && vertexCount + fresh > OM_WORLD_MAX_VERTICES)
-    ok = refuse(why, whySize, "the world holds at most %zu vertices, %zu more do not fit",
-                OM_WORLD_MAX_VERTICES, fresh);
+    ok = world_refuse(why, whySize, "the world holds at most %zu vertices, %zu more do not fit",
+                      OM_WORLD_MAX_VERTICES, fresh);
   if (ok && sectorCount >= OM_WORLD_MAX_SECTORS)
-    ok = refuse(why, whySize, "the world holds at most %zu sectors", OM_WORLD_MAX_SECTORS);
+    ok = world_refuse(why, whySize, "the world holds at most %zu sectors", OM_WORLD_MAX_SECTORS);
   if (!ok) {
     free(c);
     return false;
@@ -289,7 +266,7 @@ bool world_add_sector(OM_World* w, const OM_Corner* corners, reg count, f32 floo
     free(joins);
     free(at);
     OM_DestroyCollection(edges);
-    return refuse(why, whySize, "out of memory");
+    return world_refuse(why, whySize, "out of memory");
   }
   for (reg k = 0; k < count; k++) joins[k] = {kNone, kNone, false};
   if (at) {
@@ -364,17 +341,17 @@ bool world_add_sector(OM_World* w, const OM_Corner* corners, reg count, f32 floo
 
 bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vertex, char* why,
                       reg whySize) {
-  if (!has_world(w)) return refuse(why, whySize, "there is no world");
+  if (!has_world(w)) return world_refuse(why, whySize, "there is no world");
   OM_WorldSector* s = world_sector(w, sector);
-  if (!s) return refuse(why, whySize, "there is no sector %zu", sector);
+  if (!s) return world_refuse(why, whySize, "there is no sector %zu", sector);
   if (!sector_edge(s, edge))
-    return refuse(why, whySize, "sector %zu has no edge %zu", sector, edge);
+    return world_refuse(why, whySize, "sector %zu has no edge %zu", sector, edge);
   if (!std::isfinite(x) || !std::isfinite(y))
-    return refuse(why, whySize, "the split point is not a finite point");
+    return world_refuse(why, whySize, "the split point is not a finite point");
   const OM_WorldEdge whole = *sector_edge(s, edge);
   const reg vertexCount = world_vertex_count(w);
   if (whole.v1 >= vertexCount || whole.v2 >= vertexCount)
-    return refuse(why, whySize, "sector %zu edge %zu names a missing vertex", sector, edge);
+    return world_refuse(why, whySize, "sector %zu edge %zu names a missing vertex", sector, edge);
 
   // A portal paired both ways is split on both sides.
   const OM_WorldEdge* other = partner_of(w, sector, edge);
@@ -390,12 +367,13 @@ bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vert
   const reg newVertices = other && !shared ? 2 : 1;
   const reg ownEdges = sector_edge_count(s) + (t == s ? 2 : 1);
   if (vertexCount + newVertices > OM_WORLD_MAX_VERTICES)
-    return refuse(why, whySize, "the world holds at most %zu vertices", OM_WORLD_MAX_VERTICES);
+    return world_refuse(why, whySize, "the world holds at most %zu vertices",
+                        OM_WORLD_MAX_VERTICES);
   if (ownEdges > OM_WORLD_MAX_EDGES || (t && t != s && sector_edge_count(t) >= OM_WORLD_MAX_EDGES))
-    return refuse(why, whySize, "a sector holds at most %zu edges", OM_WORLD_MAX_EDGES);
+    return world_refuse(why, whySize, "a sector holds at most %zu edges", OM_WORLD_MAX_EDGES);
   if (!reserve(w->vertices, vertexCount + newVertices) || !reserve(s->edges, ownEdges) ||
       (t && t != s && !reserve(t->edges, sector_edge_count(t) + 1)))
-    return refuse(why, whySize, "out of memory");
+    return world_refuse(why, whySize, "out of memory");
 
   // Nothing below can fail. A becomes A -> N at the end of the list, the
   // edge itself N -> B, so no index into the list moves.
@@ -447,16 +425,17 @@ bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vert
 
 bool world_link_edges(OM_World* w, reg s1, reg e1, reg s2, reg e2, const OM_EditStyle* style,
                       f32* dx, f32* dy, char* why, reg whySize) {
-  if (!has_world(w)) return refuse(why, whySize, "there is no world");
+  if (!has_world(w)) return world_refuse(why, whySize, "there is no world");
   const reg sectors[2] = {s1, s2}, edges[2] = {e1, e2};
   for (int i = 0; i < 2; i++) {
     if (!world_sector(w, sectors[i]))
-      return refuse(why, whySize, "there is no sector %zu", sectors[i]);
+      return world_refuse(why, whySize, "there is no sector %zu", sectors[i]);
     if (!world_edge(w, sectors[i], edges[i]))
-      return refuse(why, whySize, "sector %zu has no edge %zu", sectors[i], edges[i]);
+      return world_refuse(why, whySize, "sector %zu has no edge %zu", sectors[i], edges[i]);
   }
   if (s1 == s2)
-    return refuse(why, whySize, "both edges belong to sector %zu: a portal joins two sectors", s1);
+    return world_refuse(why, whySize, "both edges belong to sector %zu: a portal joins two sectors",
+                        s1);
   unlink_partner(w, s1, e1, style);
   unlink_partner(w, s2, e2, style);
   make_portal(world_edge(w, s1, e1), s2, e2);
@@ -545,10 +524,11 @@ static bool halves_of_one_portal(const OM_World* w, const Joint& j, const Joint&
 
 bool world_delete_vertex(OM_World* w, reg vertex, const OM_EditStyle* style, reg* sectorsRemoved,
                          char* why, reg whySize) {
-  if (!has_world(w)) return refuse(why, whySize, "there is no world");
+  if (!has_world(w)) return world_refuse(why, whySize, "there is no world");
   const reg vertexCount = world_vertex_count(w), count = world_sector_count(w);
   if (vertex >= vertexCount)
-    return refuse(why, whySize, "there is no vertex %zu, the world has %zu", vertex, vertexCount);
+    return world_refuse(why, whySize, "there is no vertex %zu, the world has %zu", vertex,
+                        vertexCount);
   reg users = 0;
   for (reg s = 0; s < count; s++) {
     const OM_WorldSector* sec = world_sector(w, s);
@@ -560,7 +540,7 @@ bool world_delete_vertex(OM_World* w, reg vertex, const OM_EditStyle* style, reg
   if (!joints || !jointOf) {
     free(joints);
     free(jointOf);
-    return refuse(why, whySize, "out of memory");
+    return world_refuse(why, whySize, "out of memory");
   }
   u32* newIndex = jointOf + count;
 
@@ -578,8 +558,8 @@ bool world_delete_vertex(OM_World* w, reg vertex, const OM_EditStyle* style, reg
     }
     if (ins + outs == 0) continue;
     if (ins != 1 || outs != 1) {
-      ok = refuse(why, whySize, "the outline of sector %zu does not pass vertex %zu once", s,
-                  vertex);
+      ok = world_refuse(why, whySize, "the outline of sector %zu does not pass vertex %zu once", s,
+                        vertex);
       break;
     }
     // The two edges become one from the corner before to the corner after,
@@ -654,10 +634,10 @@ bool world_delete_vertex(OM_World* w, reg vertex, const OM_EditStyle* style, reg
 
 bool world_delete_sector(OM_World* w, reg sector, const OM_EditStyle* style, char* why,
                          reg whySize) {
-  if (!has_world(w)) return refuse(why, whySize, "there is no world");
+  if (!has_world(w)) return world_refuse(why, whySize, "there is no world");
   if (!world_sector(w, sector))
-    return refuse(why, whySize, "there is no sector %zu, the world has %zu", sector,
-                  world_sector_count(w));
+    return world_refuse(why, whySize, "there is no sector %zu, the world has %zu", sector,
+                        world_sector_count(w));
   renumber(
       w, kNone,
       [sector](reg s) -> u32 {
