@@ -10,7 +10,8 @@
 //                     cancelling the outline, the overlay on the map
 //   Commands          delete, heights, textures, link, undo and redo
 //   Keys              RV_Editor_KeyDown
-//   Mouse edit steps  the double-click's step, the split the map shares
+//   Map calls         the drawing's clicks, pointer and overlay, the
+//                     double-click's undo step, the split the map shares
 //   Editor lifetime   history made, cleared and freed
 #include "editor_commands.h"
 
@@ -254,8 +255,8 @@ bool record(RV_Editor_Data* d) {
 // nothing: the world is as it was, so every sector keeps its index.
 void take_back(RV_Editor_Data* d) {
   reg keep = player_sector_index();
-  history_cancel(d->history, world);
-  d->lastStep = d->belowStep;
+  // A world that could not be put back keeps the record as its undo step.
+  if (history_cancel(d->history, world)) d->lastStep = d->belowStep;
   keep_player_sector(keep);
 }
 
@@ -949,7 +950,9 @@ void RV_Editor_KeyDown(int key) {
   }
 }
 
-// ==== Drawing mode =========================================================
+// ==== Map calls ===========================================================
+// The map viewport hands the drawing its presses and pointer moves, draws
+// its overlay, and opens and closes the undo step of a double-click.
 
 bool RV_Editor_DrawingPress(OM_Widget* view, RV_Editor_Data* d, const OM_Mouse* m) {
   if (!drawing(d) || !in_editor()) return false;
@@ -1002,8 +1005,6 @@ void RV_Editor_DrawOverlay(OM_Widget* view, OM_Surface* surface, RV_Editor_Data*
   draw_mark(view, surface, d);
   if (drawing(d)) draw_outline(view, surface, d);
 }
-
-// ==== Mouse edit steps =====================================================
 
 void RV_Editor_StepOpen(RV_Editor_Data* d) {
   RV_Editor_StepClose(d);
