@@ -153,13 +153,10 @@ void OM_SetArguments(int count, const char* const* args) {
   if (count > 1) {
     // Two words may be one name with a space: guessing could write a
     // stranger's file, so none of them is taken.
-    snprintf(m, sizeof m,
-             "ombrix opens one world file, not %d (quote a name with spaces): using '%s'", count,
+    snprintf(m, sizeof m, "One world file, not %d (quote a name with spaces): using '%s'", count,
              kDefaultWorldFile);
   } else if (!a) {
-    snprintf(m, sizeof m,
-             "The world file's name could not be read (a character the system can't pass on?): "
-             "using '%s'",
+    snprintf(m, sizeof m, "The world file's name has a character Windows can't pass on: using '%s'",
              kDefaultWorldFile);
   } else if (n == 0) {
     snprintf(m, sizeof m, "The world file's name is empty: using '%s'", kDefaultWorldFile);

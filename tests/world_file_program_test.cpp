@@ -160,7 +160,7 @@ TEST_F(Files, StartUpOpensTheNamedFileOrSaysWhyNotAndSavesGoToTheName) {
       {{"new.world"}, nullptr, false, "'new.world' does not exist yet", "new.world"},
       {{"mine.world"}, "!mine.world", false, "'mine.world' did not load and is kept", nullptr},
       {{"a.world", "b.world"}, nullptr, false, "not 2 (quote a name", "WORLD_DUMP"},
-      {{nullptr}, nullptr, false, "name could not be read", "WORLD_DUMP"},
+      {{nullptr}, nullptr, false, "name has a character Windows can't", "WORLD_DUMP"},
       {{""}, nullptr, false, "name is empty: using 'WORLD_DUMP'", "WORLD_DUMP"},
       {{tooLong.c_str()}, nullptr, false, "(1024 bytes, at most 1023)", "WORLD_DUMP"},
   };
