@@ -436,6 +436,17 @@ void OM_Input_Motion(int dx, int dy) {
 
 void OM_Input_Wheel(int delta) { pendingWheel = saturating_add(pendingWheel, delta); }
 
+void OM_Input_ReleaseKeys(int (*send)(OM_Event* event)) {
+  for (int k = 0; k < static_cast<int>(sizeof keyboard.keys); k++) {
+    if (!keyboard.keys[k]) continue;
+    OM_Event up;
+    memset(&up, 0, sizeof up);
+    up.type = OM_EVENT_KEYBOARD_KEY_UP;
+    up.key = k;
+    send(&up);
+  }
+}
+
 int OM_Input_CaptureWanted(int focused, GameState state, int escaped) {
   return focused && state == GAMEPLAY && !escaped ? 1 : 0;
 }

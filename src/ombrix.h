@@ -139,6 +139,9 @@ inline constexpr f32 OM_TICK_SECONDS = 0.008f;
 void OM_Input_Motion(int dx, int dy);
 // A wheel turn in the platform's units (120 a notch), in every state.
 void OM_Input_Wheel(int delta);
+// Sends `send` a key-up, payload cleared, for every key keyboard.keys holds,
+// in code order: the window lost the keyboard and will not see them go up.
+void OM_Input_ReleaseKeys(int (*send)(OM_Event* event));
 // Whether the host should capture the pointer (hide it, keep it inside the
 // window, report its movement without limit): in GAMEPLAY while the window
 // has the focus, unless Escape freed it.

@@ -100,16 +100,7 @@ static void send_key(HWND hWnd, OM_EventType type, WPARAM wParam) {
   sync_capture(hWnd, &key);
 }
 
-void OM_Host_ReleaseKeys() {
-  for (int k = 0; k < (int)sizeof keyboard.keys; k++) {
-    if (!keyboard.keys[k]) continue;
-    OM_Event up;
-    memset(&up, 0, sizeof up);
-    up.type = OM_EVENT_KEYBOARD_KEY_UP;
-    up.key = k;
-    OM_Host_Target(&up);
-  }
-}
+void OM_Host_ReleaseKeys() { OM_Input_ReleaseKeys(OM_Host_Target); }
 
 // Messages WM_MOUSEMOVE (0x200) to WM_XBUTTONUP (0x20C).
 static void send_mouse(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
