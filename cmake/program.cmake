@@ -11,8 +11,9 @@ add_library(ombrix_host OBJECT ${OM_HOST_SOURCES})
 target_link_libraries(ombrix_host PUBLIC ombrix_core)
 
 if(WIN32)
-  # The window, its messages and the blit; the core brings the rest.
-  target_link_libraries(ombrix_host PUBLIC user32 gdi32)
+  # The window, its messages and the blit, and the command line's split
+  # (shell32); the core brings the rest.
+  target_link_libraries(ombrix_host PUBLIC user32 gdi32 shell32)
 else()
   find_package(SDL2 CONFIG QUIET)
   if(TARGET SDL2::SDL2)

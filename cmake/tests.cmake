@@ -94,6 +94,11 @@ add_test(NAME e2e_${OM_E2E_MODE}_build
                  ${CMAKE_BINARY_DIR}/e2e-build)
 set_tests_properties(e2e_${OM_E2E_MODE}_build PROPERTIES TIMEOUT 600 LABELS e2e
                      RESOURCE_LOCK x_server)
+add_test(NAME e2e_${OM_E2E_MODE}_files
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/files.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
+                 ${CMAKE_BINARY_DIR}/e2e-files)
+set_tests_properties(e2e_${OM_E2E_MODE}_files PROPERTIES TIMEOUT 600 LABELS e2e
+                     RESOURCE_LOCK x_server)
 add_test(NAME e2e_${OM_E2E_MODE}_nofont
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/broken.sh ${OM_E2E_MODE}
                  $<TARGET_FILE:ombrix_nofont> ${CMAKE_BINARY_DIR}/e2e-nofont)

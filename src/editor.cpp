@@ -248,12 +248,48 @@ int RV_Button_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   }
 }
 
+// The toolbar's one button, "SAVE": a left press saves like Ctrl+S. Not in
+// gameplay, where the toolbar is not on screen and a press only takes the
+// pointer back.
 int RV_Editor_ToolbarButton_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   if (event->type == OM_EVENT_DRAW) {
     draw_text(event->surface, (const char*)self->data, font_w() / 2, font_h() / 2, 0xFFFFFFFF);
     return 0;
   }
+  if (event->type == OM_EVENT_MOUSE_BUTTON_DOWN && event->mouse &&
+      (event->mouse->buttons & OM_LMB) && gameState != GAMEPLAY) {
+    save_current_world();
+    return 0;
+  }
   return pass_to_base(self, super, event);
+}
+
+// The newest console message, right-aligned in the room the toolbar's
+// buttons leave: the console shows only its first lines, and what saving
+// and loading say must be seen. Too long a message keeps its end, after
+// "...".
+static void draw_newest_message(OM_Widget* self, OM_Surface* surface) {
+  if (!OM_font || !newestMessage[0]) return;
+  int left = 0;
+  for (reg i = 0; self->childs && i < self->childs->length; ++i) {
+    const OM_Widget* k = static_cast<OM_Widget**>(self->childs->data)[i];
+    if (k) left = OM_MaxI32(left, k->x + k->w);
+  }
+  const int cell = font_w();
+  left += cell;                          // one cell between the button and the text
+  const int right = self->w - cell / 2;  // the label's inset, mirrored
+  const reg room = right > left ? reg((right - left) / cell) : 0;
+  const char* text = newestMessage;
+  reg n = strlen(text);
+  char cut[sizeof newestMessage];
+  if (n > room) {
+    if (room <= 3) return;
+    memcpy(cut, "...", 3);
+    memcpy(cut + 3, text + n - (room - 3), room - 3 + 1);
+    text = cut;
+    n = room;
+  }
+  draw_text(surface, text, right - int(n) * cell, font_h() / 2, 0xFFFFFFFF);
 }
 
 int RV_Editor_Toolbar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
@@ -261,6 +297,7 @@ int RV_Editor_Toolbar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* e
     OM_FillRect(event->surface, 0, 0, self->w, self->h - 1, 0xFF111111);
     OM_DrawLine(event->surface, 0, self->h - 1, self->w, self->h - 1, 0xFF222222);
     pass_to_base(self, super, event);
+    draw_newest_message(self, event->surface);
     return 0;
   }
   return pass_to_base(self, super, event);

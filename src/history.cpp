@@ -89,20 +89,6 @@ static Copy* take_copy(const OM_World* w, reg bytes, reg edges) {
 
 // ==== Putting a copy back ====
 
-static OM_Collection* new_collection(reg capacity, reg elementSize) {
-  OM_Collection* c = static_cast<OM_Collection*>(edit_malloc(sizeof(OM_Collection)));
-  if (!c) return nullptr;
-  c->data = edit_malloc(capacity * elementSize);
-  if (!c->data) {
-    free(c);
-    return nullptr;
-  }
-  c->elementSize = elementSize;
-  c->capacity = capacity;
-  c->length = 0;
-  return c;
-}
-
 // Sector i of the world can take the copy's sector i in its own edge list.
 static bool fits(const OM_World* w, reg i, const SectorCopy& s) {
   const OM_WorldSector* sector = world_sector(w, i);
@@ -132,7 +118,7 @@ static bool restore(OM_World* w, const Copy* c) {
     ok = (made = static_cast<OM_Collection**>(edit_malloc(missing * sizeof(OM_Collection*))));
   for (reg i = 0; ok && i < want; i++) {
     if (fits(w, i, sc[i])) continue;
-    made[madeCount] = new_collection(sc[i].edgeCount, sizeof(OM_WorldEdge));
+    made[madeCount] = edit_collection(sc[i].edgeCount, sizeof(OM_WorldEdge));
     ok = made[madeCount] != nullptr;
     madeCount += ok;
   }

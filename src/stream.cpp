@@ -79,6 +79,10 @@ void OM_ReleaseStream(OM_Stream* stream) {
 
 OM_FileKind OM_GetFileKind(const char* name) { return name ? OM_File_Kind(name) : OM_FILE_MISSING; }
 
+int OM_GetFileTime(const char* name, int64_t* when) {
+  return name && when ? OM_File_Time(name, when) : 0;
+}
+
 int OM_WriteStream(OM_Stream* stream, const void* bytes, reg size) {
   if (!stream || !stream->vTable || !stream->vTable->Write) return 0;
   if (faulted(OM_FILE_WRITE, nullptr)) return 0;

@@ -60,6 +60,11 @@ enum OM_FileKind {
   OM_FILE_OTHER = 2,    // a folder, a device: not something to read or replace
 };
 OM_FileKind OM_GetFileKind(const char* name);
+// When the file `name` was last written, in the system's own unit and from
+// its own origin: only the order of two such times means anything. 1 with
+// the time in *when; 0 when no file of that name exists (or its time cannot
+// be read).
+int OM_GetFileTime(const char* name, int64_t* when);
 
 // Writes all `size` bytes, retrying short writes; 0 when the stream cannot
 // take them all.
@@ -97,5 +102,6 @@ int OM_Stream_File_Sync(OM_Stream* stream);
 int OM_File_Rename(const char* from, const char* to);  // replacing `to`
 int OM_File_Delete(const char* name);
 OM_FileKind OM_File_Kind(const char* name);
+int OM_File_Time(const char* name, int64_t* when);
 // The system's reason for the last failure, as one line of text.
 void OM_File_DescribeError(char* out, reg size);

@@ -127,6 +127,14 @@ OM_FileKind OM_File_Kind(const char* name) {
   return S_ISREG(st.st_mode) ? OM_FILE_REGULAR : OM_FILE_OTHER;
 }
 
+// Nanoseconds since 1970.
+int OM_File_Time(const char* name, int64_t* when) {
+  struct stat st;
+  if (stat(name, &st) != 0) return 0;
+  *when = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return 1;
+}
+
 void OM_File_DescribeError(char* out, reg size) {
   if (!out || size == 0) return;
   snprintf(out, size, "%s", strerror(errno));

@@ -65,6 +65,15 @@ OM_FileKind OM_File_Kind(const char* name) {
                                                                          : OM_FILE_REGULAR;
 }
 
+// Units of 100 ns since 1601.
+int OM_File_Time(const char* name, int64_t* when) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return 0;
+  const FILETIME& t = data.ftLastWriteTime;
+  *when = int64_t((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  return 1;
+}
+
 void OM_File_DescribeError(char* out, reg size) {
   if (!out || size == 0) return;
   DWORD code = GetLastError();

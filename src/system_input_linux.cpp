@@ -144,16 +144,7 @@ int OM_Host_TranslateKey(const SDL_Event* in, const u8* held, OM_Event* out) {
   return 1;
 }
 
-void OM_Host_ReleaseKeys() {
-  for (int k = 0; k < (int)sizeof keyboard.keys; k++) {
-    if (!keyboard.keys[k]) continue;
-    OM_Event up;
-    memset(&up, 0, sizeof up);
-    up.type = OM_EVENT_KEYBOARD_KEY_UP;
-    up.key = k;
-    OM_Host_Target(&up);
-  }
-}
+void OM_Host_ReleaseKeys() { OM_Input_ReleaseKeys(OM_Host_Target); }
 
 // Windows carries positions and wheel turns in signed 16-bit fields.
 static int to_i16(long v) { return v < SHRT_MIN ? SHRT_MIN : v > SHRT_MAX ? SHRT_MAX : (int)v; }

@@ -223,9 +223,10 @@ void show_error_box(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  (void)argc;
-  (void)argv;
   SDL_SetMainReady();
+  // The world's file, if one is named; the core says on its console what
+  // it makes of the rest.
+  OM_SetArguments(argc > 1 ? argc - 1 : 0, argc > 1 ? argv + 1 : nullptr);
   errno = 0;
   const char* reason = nullptr;
   int result = send_event(OM_EVENT_INIT);

@@ -1,6 +1,8 @@
 // The Windows host: WinMain, the window procedure and the message loop.
 #include <objbase.h>
+#include <shellapi.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "ombrix.h"
@@ -98,16 +100,7 @@ static void send_key(HWND hWnd, OM_EventType type, WPARAM wParam) {
   sync_capture(hWnd, &key);
 }
 
-void OM_Host_ReleaseKeys() {
-  for (int k = 0; k < (int)sizeof keyboard.keys; k++) {
-    if (!keyboard.keys[k]) continue;
-    OM_Event up;
-    memset(&up, 0, sizeof up);
-    up.type = OM_EVENT_KEYBOARD_KEY_UP;
-    up.key = k;
-    OM_Host_Target(&up);
-  }
-}
+void OM_Host_ReleaseKeys() { OM_Input_ReleaseKeys(OM_Host_Target); }
 
 // Messages WM_MOUSEMOVE (0x200) to WM_XBUTTONUP (0x20C).
 static void send_mouse(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -283,9 +276,47 @@ static int run_window(HINSTANCE hInstance, int nShowCmd) {
   return static_cast<int>(msg.wParam);
 }
 
+// `wide` in the code page the file functions (CreateFileA and the rest)
+// take, in a block to free(); null when a character has no place in it: a
+// name with '?' in its stead would open another file, or none.
+static char* code_page_text(const wchar_t* wide) {
+  const bool utf8 = GetACP() == CP_UTF8;  // holds every character
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL lost = FALSE;
+  BOOL* lossy = utf8 ? nullptr : &lost;  // UTF-8 takes no such question
+  int size = WideCharToMultiByte(CP_ACP, flags, wide, -1, nullptr, 0, nullptr, lossy);
+  if (size <= 0 || lost) return nullptr;
+  char* text = static_cast<char*>(malloc(static_cast<reg>(size)));
+  if (text &&
+      (WideCharToMultiByte(CP_ACP, flags, wide, -1, text, size, nullptr, lossy) != size || lost)) {
+    free(text);
+    text = nullptr;
+  }
+  return text;
+}
+
+// Hands the core the arguments after the program's name. lpCmdLine is in
+// the code page already but unsplit; the system's own splitting (quotes
+// hold spaces, backslashes escape quotes) works on the wide command line.
+static void pass_arguments() {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  const char** args =
+      wide && count > 1
+          ? static_cast<const char**>(calloc(static_cast<reg>(count - 1), sizeof(char*)))
+          : nullptr;
+  int passed = args ? count - 1 : 0;
+  for (int i = 0; i < passed; i++) args[i] = code_page_text(wide[i + 1]);
+  OM_SetArguments(passed, args);
+  for (int i = 0; i < passed; i++) free(const_cast<char*>(args[i]));
+  free(args);
+  LocalFree(wide);
+}
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd) {
   (void)hPrevInstance;
   (void)lpCmdLine;
+  pass_arguments();
   // The image loader decodes through COM on this thread.
   CoInitialize(nullptr);
   int result = send_event(OM_EVENT_INIT);

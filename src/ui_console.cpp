@@ -6,9 +6,31 @@
 #include "ombrix.h"
 
 char buffer[2048];
+char newestMessage[256];
 
 OM_Widget OM_Console_Prototype =
     OM_Widget_MakePrototype(&OM_Widget_Prototype, OM_Console_HandleEvent);
+
+// A message's last line with text in it becomes the newest; a message of
+// nothing but line feeds (a spacer) leaves the newest as it was.
+static void keep_newest(const char* str) {
+  const char* end = str + strlen(str);
+  while (end > str && (end[-1] == '\n' || end[-1] == '\r')) --end;
+  if (end == str) return;
+  const char* begin = end;
+  while (begin > str && begin[-1] != '\n') --begin;
+  const reg capacity = sizeof newestMessage - 1;
+  reg n = reg(end - begin);
+  reg at = 0;
+  if (n > capacity) {
+    memcpy(newestMessage, "...", 3);
+    at = 3;
+    begin = end - (capacity - at);
+    n = capacity - at;
+  }
+  memcpy(newestMessage + at, begin, n);
+  newestMessage[at + n] = '\0';
+}
 
 // Appends str and a line feed, as "%s\n" would, never writing past the last
 // byte of buffer. The write position is where the text's NUL stands, so it
@@ -22,6 +44,7 @@ void OM_Print(const char* str) {
     buffer[i] = '\0';
   }
   if (!str) str = "";
+  keep_newest(str);
   reg room = capacity - 1 - i;
   reg n = strlen(str);
   if (n > room) n = room;

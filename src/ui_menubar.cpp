@@ -8,7 +8,6 @@
 #include "math.h"
 #include "ombrix.h"
 #include "surface.h"
-#include "world.h"
 
 MENU menubar = {-1, 0, nullptr, 0};
 OM_Widget OM_MenuBar_Prototype =
@@ -173,10 +172,12 @@ int OM_MenuBar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   }
 }
 
-void save_current_map() { save_world("WORLD_DUMP", world); }
+// The same save as Ctrl+S, to the world's file (worldFile.name).
+void save_current_map() { save_current_world(); }
 
-// The same reload as Ctrl+O: the old world is released, the player moved
-// into the new one and the editor's selection dropped.
+// The same reload as Ctrl+O, from the world's file: the old world is
+// released, the player moved into the new one and the editor's selection
+// dropped.
 void load_map() { reload_world(); }
 
 void toggle_draw_portals() { draw_portals = draw_portals == 0 ? 1 : 0; }

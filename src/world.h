@@ -198,8 +198,9 @@ void release_world(OM_World* world);
 // and the reason. (In world_file.cpp, with the format.)
 OM_World* load_world(const char* filename);
 // Writes the world to the file in the text format, safely: see
-// world_file.h. Reports the outcome on the console.
-void save_world(const char* filename, OM_World* world);
+// world_file.h. Reports the outcome on the console; true when the file now
+// holds the world (written, or already up to date).
+bool save_world(const char* filename, OM_World* world);
 
 // The first sector, in index order, whose outline winds around (x, y).
 OM_WorldSector* get_sector_at(OM_World* world, float x, float y);

@@ -63,7 +63,7 @@ static bool reserve(OM_Collection* c, reg count) {
   return true;
 }
 
-static OM_Collection* new_collection(reg capacity, reg elementSize) {
+OM_Collection* edit_collection(reg capacity, reg elementSize) {
   OM_Collection* c = static_cast<OM_Collection*>(edit_malloc(sizeof(OM_Collection)));
   if (!c) return nullptr;
   c->data = edit_malloc(capacity * elementSize);
@@ -258,7 +258,7 @@ bool world_add_sector(OM_World* w, const OM_Corner* corners, reg count, f32 floo
   // the world with the outline position of each of its vertices.
   Join* joins = static_cast<Join*>(edit_malloc(count * sizeof(Join)));
   u32* at = fresh < count ? static_cast<u32*>(edit_malloc(vertexCount * sizeof(u32))) : nullptr;
-  OM_Collection* edges = new_collection(count, sizeof(OM_WorldEdge));
+  OM_Collection* edges = edit_collection(count, sizeof(OM_WorldEdge));
   ok = joins && edges && (at || fresh == count) && reserve(w->vertices, vertexCount + fresh) &&
        reserve(w->sectors, sectorCount + 1);
   if (!ok) {

@@ -125,6 +125,9 @@ bool world_delete_sector(OM_World* w, reg sector, const OM_EditStyle* style, cha
 constexpr reg OM_EDIT_MEMORY_UNLIMITED = ~reg(0);
 void* edit_malloc(reg bytes);
 void* edit_realloc(void* block, reg bytes);
+// An empty collection with room for `capacity` elements, its memory taken
+// like the rest; null when refused.
+OM_Collection* edit_collection(reg capacity, reg elementSize);
 // The next `grants` requests succeed and every later one fails, until this is
 // called again; OM_EDIT_MEMORY_UNLIMITED (the default) never fails.
 void edit_memory_fail_after(reg grants);

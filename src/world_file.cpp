@@ -726,7 +726,7 @@ OM_World* load_world(const char* filename) {
   return w;
 }
 
-void save_world(const char* filename, OM_World* world) {
+bool save_world(const char* filename, OM_World* world) {
   const char* name = filename ? filename : "";
   char message[1400], why[1400];
   OM_SaveResult result = OM_SAVE_FAILED;
@@ -737,11 +737,12 @@ void save_world(const char* filename, OM_World* world) {
     // Without a world there is nothing more precise to say (the game core
     // holds one from start-up on).
     if (world) OM_Print(why);
-    return;
+    return false;
   }
   snprintf(message, sizeof message,
            result == OM_SAVE_WRITTEN ? "world saved to '%s': %zu vertices, %zu sectors"
                                      : "'%s' is up to date: %zu vertices, %zu sectors",
            name, world_vertex_count(world), world_sector_count(world));
   OM_Print(message);
+  return true;
 }

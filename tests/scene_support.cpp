@@ -144,6 +144,7 @@ const GlobalSpan kProgramGlobals[] = {
     OM_SPAN(OM_camera),
     OM_SPAN(interlace),
     OM_SPAN(renderer_simd),
+    OM_SPAN(worldFile),
     // Editor (editor.h): the view settings and the preview's place.
     OM_SPAN(draw_portals),
     OM_SPAN(draw_edges),
@@ -159,12 +160,14 @@ const GlobalSpan kProgramGlobals[] = {
     OM_SPAN(editor_rotate_center),
     OM_SPAN(preview_x),
     OM_SPAN(preview_y),
-    // Console text (ui_console.h) and the menu description's top record
-    // (ui_menubar.h); its entries and drop-downs are added when saved.
+    // Console text and its newest line (ui_console.h) and the menu
+    // description's top record (ui_menubar.h); its entries and drop-downs
+    // are added when saved.
     OM_SPAN(buffer),
+    OM_SPAN(newestMessage),
     OM_SPAN(menubar),
-    // Widget prototypes and stream operation tables: records a test could
-    // patch like any other global.
+    // Widget prototypes, stream operation tables and the file fault hook:
+    // records a test could patch like any other global.
     OM_SPAN(OM_Widget_Prototype),
     OM_SPAN(OM_Console_Prototype),
     OM_SPAN(OM_MenuBar_Prototype),
@@ -177,6 +180,7 @@ const GlobalSpan kProgramGlobals[] = {
     OM_SPAN(RV_Editor_Sidebar_Prototype),
     OM_SPAN(OM_Stream_File_VTable),
     OM_SPAN(OM_Stream_Resource_VTable),
+    OM_SPAN(OM_fileFault),
 };
 
 #undef OM_SPAN

@@ -47,6 +47,32 @@ TEST(Console, EachPrintAppendsOneLineAndAFullBufferKeepsWhatFits) {
   EXPECT_EQ(strlen(buffer), 2047u);
 }
 
+TEST(Console, TheNewestMessageIsItsLastLineWithTextAndKeepsItsEnd) {
+  SavedGlobals saved;
+  const std::string longLine = std::string(200, 'a') + std::string(100, 'z');
+  const struct {
+    const char* printed;
+    std::string newest;
+  } cases[] = {
+      {"world loaded\n", "world loaded"},
+      {"", "world loaded"},        // a spacer line replaces nothing
+      {"\n\r\n", "world loaded"},  // nor does one of line ends
+      {"first\nsecond\n\n", "second"},
+      {"100%s", "100%s"},
+      {longLine.c_str(), "..." + longLine.substr(longLine.size() - 252)},
+  };
+  newestMessage[0] = '\0';
+  for (const auto& c : cases) {
+    OM_Print(c.printed);
+    EXPECT_EQ(newestMessage, c.newest) << c.printed;
+  }
+  // A full console still tells the newest message.
+  memset(buffer, 'x', sizeof buffer - 1);
+  buffer[sizeof buffer - 1] = '\0';
+  OM_Print("after the end");
+  EXPECT_STREQ(newestMessage, "after the end");
+}
+
 // The console 640 x 80 at the top of a 640 x 100 parent, drawn through the
 // parent's routing as the editor does.
 TEST(Console, DrawsTheFirstTenLinesWhiteOnItsDarkPanel) {

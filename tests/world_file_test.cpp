@@ -22,6 +22,9 @@
 #include <string>
 
 #include "grid_support.h"
+#include "object_camera.h"
+#include "object_player.h"
+#include "scene_support.h"
 #include "stream.h"
 #include "surface.h"
 #include "ui_console.h"
@@ -176,7 +179,7 @@ TEST(SampleWorld, HasRoomsPortalsAWrapAroundHeightsAndEveryTexture) {
   buffer[0] = '\0';
   OM_World* w = load_world(example("sample.world").string().c_str());
   ASSERT_NE(w, nullptr) << buffer;
-  EXPECT_NE(strstr(buffer, "sample.world': 25 vertices, 5 sectors\n"), nullptr) << buffer;
+  EXPECT_NE(strstr(buffer, "sample.world': 29 vertices, 5 sectors\n"), nullptr) << buffer;
   EXPECT_EQ(get_sector_at(w, w->start.x, w->start.y), world_sector(w, 0));
   // A point inside each room finds that room: the outlines are where meant.
   const f32 rooms[5][2] = {{3, 2}, {8, 2}, {12, 2}, {3, -1.5f}, {3, 6}};
@@ -201,8 +204,36 @@ TEST(SampleWorld, HasRoomsPortalsAWrapAroundHeightsAndEveryTexture) {
   EXPECT_EQ(textures.size(), OM_WORLD_TEXTURE_COUNT + 1u);  // and "none"
   EXPECT_GE(floors.size(), 3u);
   EXPECT_GE(ceilings.size(), 3u);
-  EXPECT_EQ(wraps, 2);  // the pair between the hall and the gallery
+  EXPECT_EQ(wraps, 2);  // the pair between the gallery and the loft
   release_world(w);
+}
+
+// A ray that runs on through a loop of portals without meeting a wall within
+// the view distance leaves its column as it was: the sample's loop must not
+// let one run straight on, or its start view shows a stripe of old pixels.
+TEST(SampleWorld, TheStartViewDrawsEveryColumn) {
+  SavedGlobals saved;
+  world = load_world(example("sample.world").string().c_str());
+  ASSERT_NE(world, nullptr);
+  dummyTexture = world_texture(world, "TEX_WDUMMY");
+  Player p = {};
+  Camera camera = {world->start, 1.134464f, 128.0f, nullptr};
+  p.object = world->start;
+  p.sector = get_sector_at(world, p.object.x, p.object.y);
+  player = &p;
+  OM_camera = &camera;
+  interlace = 0;
+  for (f32 turn : {0.0f, 0.0535f, -0.0535f, 1.5708f, 3.1416f, 4.7124f}) {
+    camera.object.angle = world->start.angle + turn;
+    OM_Surface* frame = OM_CreateSurface(640, 480);
+    for (int i = 0; i < 640 * 480; i++) frame->data[i] = 0x12345678u;
+    draw_game_viewport(frame);
+    int undrawn = 0;
+    for (int x = 0; x < 640; x++) undrawn += frame->data[x + 640 * 240] == 0x12345678u;
+    EXPECT_EQ(undrawn, 0) << "turned by " << turn;
+    OM_DestroySurface(frame);
+  }
+  release_world(world);
 }
 
 // ==== Bad files ====

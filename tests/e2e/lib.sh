@@ -102,15 +102,17 @@ stop_wineserver() {
   timeout 30 wineserver -w >/dev/null 2>&1 || true
 }
 
-# start_program linux|wine PROGRAM: in the background, as $app_pid.
+# start_program linux|wine PROGRAM [ARG...]: in the background, as $app_pid.
 start_program() {
-  case $1 in
-    linux) "$2" >"$out/program.log" 2>&1 & ;;
+  mode_=$1 program_=$2
+  shift 2
+  case $mode_ in
+    linux) "$program_" "$@" >"$out/program.log" 2>&1 & ;;
     wine)
-      wine_env "$2"
+      wine_env "$program_"
       stop_wineserver
-      wine "$2" >"$out/program.log" 2>&1 & ;;
-    *) fail "unknown mode $1" ;;
+      wine "$program_" "$@" >"$out/program.log" 2>&1 & ;;
+    *) fail "unknown mode $mode_" ;;
   esac
   app_pid=$!
 }
