@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -33,10 +34,17 @@
 
 namespace {
 
-// The program as started, in the editor without the preview.
+namespace fs = std::filesystem;
+
+// The program as started, in the editor without the preview, in a working
+// folder of the test's own: the program's default file and its autosave
+// land there.
 class Running : public ::testing::Test {
  public:
   void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::current_path(dir);
     memset(keyboard.keys, 0, sizeof keyboard.keys);
     OM_Event e{};
     e.type = OM_EVENT_INIT;
@@ -49,6 +57,10 @@ class Running : public ::testing::Test {
   void TearDown() override {
     send(OM_EVENT_QUIT);
     release_world(world);
+    std::error_code ec;
+    fs::current_path(home, ec);
+    fs::remove_all(dir, ec);
+    fs::remove(dir.parent_path(), ec);  // once the last test is done with it
   }
   void send(OM_EventType type, int key = 0) {
     OM_Event e{};
@@ -91,6 +103,9 @@ class Running : public ::testing::Test {
   }
 
   SavedGlobals saved{SavedGlobals::kKeepStartUp};
+  fs::path home = fs::current_path();
+  fs::path dir =
+      home / "om_build" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
   OM_Surface* fb = nullptr;
   RV_Editor_Data* data = nullptr;
 };
