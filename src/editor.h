@@ -96,9 +96,10 @@ int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* e
 // top-left pixel is (x, y): light top and left, dark bottom and right.
 void draw_bevel_border(OM_Surface* surface, int x, int y, int width, int height, int thickness);
 
-// Drops the vertex and edge selection and the dragged line, and brings the
-// selected sector back into the current world's range. Called whenever the
-// global world is replaced; the viewport also notices a new world pointer.
+// Drops the vertex and edge selection, the dragged line, the drawing, the
+// link mark and the undo history, and brings the selected sector back into
+// the current world's range. Called whenever the global world is replaced;
+// the viewport and the key commands also notice a new world pointer.
 void RV_Editor_WorldChanged(RV_Editor_Data* data);
 
 // ---- The map viewport ----------------------------------------------------
