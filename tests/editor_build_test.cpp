@@ -379,7 +379,10 @@ TEST_F(Build, TheDrawingAndTheMarkShowOnTheMapAndGameplayKeepsItsKeysAndClicks) 
   EXPECT_EQ(count_pixels(RV_EDITOR_DRAWING_COLOR), 0);
   run("c:5.4,1 l");  // sector 2's edge x = 5, now the portal into the room
   EXPECT_GT(count_pixels(RV_EDITOR_MARK_COLOR), 40);
-  run("esc");
+  run("l");  // L on the marked edge clears the mark, and so does Escape
+  EXPECT_EQ(count_pixels(RV_EDITOR_MARK_COLOR), 0);
+  run("l esc");
+  EXPECT_EQ(last(), "Mark cleared\n");
   EXPECT_EQ(count_pixels(RV_EDITOR_MARK_COLOR), 0);
 }
 
