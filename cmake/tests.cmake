@@ -88,6 +88,12 @@ add_test(NAME e2e_${OM_E2E_MODE}
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/run.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
                  ${CMAKE_BINARY_DIR}/e2e)
 set_tests_properties(e2e_${OM_E2E_MODE} PROPERTIES TIMEOUT 600 LABELS e2e RESOURCE_LOCK x_server)
+# Building a room with the mouse, walking into it and undoing it.
+add_test(NAME e2e_${OM_E2E_MODE}_build
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/build.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
+                 ${CMAKE_BINARY_DIR}/e2e-build)
+set_tests_properties(e2e_${OM_E2E_MODE}_build PROPERTIES TIMEOUT 600 LABELS e2e
+                     RESOURCE_LOCK x_server)
 add_test(NAME e2e_${OM_E2E_MODE}_files
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/files.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
                  ${CMAKE_BINARY_DIR}/e2e-files)

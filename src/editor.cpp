@@ -9,8 +9,9 @@
 //   View transform and drawing  map <-> viewport pixels, snapping, the grid,
 //                             sectors, vertices, the camera line
 //   Editing                   button down (place the player, pick a vertex,
-//                             pick an edge, add or split), drag, wheel, and
-//                             the viewport's event handler
+//                             pick an edge, add or split, or a corner in
+//                             drawing mode), drag, wheel, the undo step of a
+//                             double-click, and the viewport's event handler
 #include "editor.h"
 
 #include <cmath>
@@ -19,6 +20,7 @@
 
 #include "collection.h"
 #include "draw.h"
+#include "editor_commands.h"
 #include "keys.h"
 #include "object_player.h"
 #include "ombrix.h"
@@ -90,6 +92,7 @@ void RV_Editor_WorldChanged(RV_Editor_Data* data) {
   data->world = world;
   reg sectors = world && world->sectors ? world->sectors->length : 0;
   if (data->selectedSector >= sectors) data->selectedSector = 0;
+  RV_Editor_CommandsWorldChanged(data);
 }
 
 static void set_initial_state(RV_Editor_Data* data) {
@@ -116,6 +119,7 @@ static int editor_init(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   RV_Editor_Data* data = (RV_Editor_Data*)malloc(sizeof(RV_Editor_Data));
   if (!data) return 1;
   set_initial_state(data);
+  RV_Editor_CommandsCreate(data);
   self->data = data;
 
   // The layout stays the same when the toolbar cannot be made: the viewport
@@ -198,6 +202,7 @@ int RV_Editor_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
     }
     case OM_EVENT_QUIT:
       destroy_children(self);
+      RV_Editor_CommandsRelease((RV_Editor_Data*)self->data);
       free(self->data);
       self->data = nullptr;
       return pass_to_base(self, super, event);
@@ -349,10 +354,16 @@ int trunc_px(f32 v) {
   return (int)v;
 }
 
-// The selection refers to one world: a replaced world drops it.
+// The selection refers to one world: a replaced world drops it. In the same
+// world a selected sector that is gone (the last one deleted) only moves back
+// to the first; the world's undo history stays.
 void sync_world(RV_Editor_Data* data) {
-  if (data->world != world || data->selectedSector >= world_sector_count(world))
+  if (data->world != world) {
     RV_Editor_WorldChanged(data);
+  } else if (data->selectedSector >= world_sector_count(world)) {
+    data->selectedSector = 0;
+    data->flag &= ~RV_EDITOR_EDGE_SELECTED;
+  }
 }
 
 OM_WorldSector* selected_sector(RV_Editor_Data* data, OM_World* w) {
@@ -646,7 +657,8 @@ void OM_Editor_Viewport_DrawCamera(OM_Widget* self, OM_Surface* surface, OM_Came
 namespace {
 
 // The viewport's draw event: background, grid, sectors, vertices, the game
-// camera's direction and the dragged line, each over the one before.
+// camera's direction, the link mark and the outline being drawn, and the
+// dragged line, each over the one before.
 void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
   OM_FillRect(surface, 0, 0, surface->w, surface->h, kBackground);
   OM_Editor_Viewport_DrawGrid(self, surface, &data->camera);
@@ -654,6 +666,7 @@ void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
   if (drawVertices) OM_Editor_Viewport_DrawVertices(self, surface, &data->camera, world);
   if (drawCamera && OM_camera)
     OM_Editor_Viewport_DrawCamera(self, surface, &data->camera, OM_camera);
+  RV_Editor_DrawOverlay(self, surface, data);
   f32 x, y;
   if ((data->flag & RV_EDITOR_LINE_DRAGGED) &&
       map_vertex(self, &data->camera, world, data->selectedVertex, &x, &y))
@@ -663,7 +676,9 @@ void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
 }  // namespace
 
 // ==== Editing ==============================================================
-// Mouse input in the map: pan, zoom, pick, add, split, drag, place the player.
+// Mouse input in the map: pan, zoom, pick, add, split, drag, place the player;
+// in drawing mode the left button places corners instead (editor_commands).
+// A double-click's add or split and the drag after it make one undo step.
 
 namespace {
 
@@ -679,27 +694,6 @@ bool append_vertex(OM_World* w, f32 x, f32 y, reg* index) {
   OM_Collection_Push(w->vertices, &v);
   if (world_vertex_count(w) != count + 1) return false;
   *index = count;
-  return true;
-}
-
-// Splits edge `k` (A -> B) of sector `s` at (x, y): the edge becomes N -> B
-// and A -> N is appended with the same type and payload, so no portal index
-// into the list moves.
-bool split_edge(OM_World* w, OM_WorldSector* s, reg k, f32 x, f32 y, reg* index) {
-  OM_WorldEdge* edge = sector_edge(s, k);
-  if (!edge) return false;
-  OM_WorldEdge added = *edge;  // keeps A as v1, and the type and payload
-  reg n;
-  if (!append_vertex(w, x, y, &n)) return false;
-  added.v2 = (u16)n;
-  reg before = sector_edge_count(s);
-  OM_Collection_Push(s->edges, &added);
-  if (sector_edge_count(s) != before + 1) {
-    w->vertices->length -= 1;
-    return false;
-  }
-  sector_edge(s, k)->v1 = (u16)n;  // the push may have moved the list
-  *index = n;
   return true;
 }
 
@@ -757,21 +751,28 @@ bool pick_edge(RV_Editor_Data* data, OM_World* w, f32 mx, f32 my, f32* fx, f32* 
 }
 
 // The second press of a double-click: splits the picked edge at its foot
-// point, or adds a vertex on empty map; on a picked vertex it does nothing.
+// point (a portal's partner with it), or adds a vertex on empty map; on a
+// picked vertex it does nothing yet. Either way it opens the undo step that
+// the drag while the button stays down belongs to.
 void add_or_split(RV_Editor_Data* data, OM_World* w, f32 mx, f32 my, f32 fx, f32 fy) {
+  RV_Editor_StepOpen(data);
   reg index;
   if (data->flag & RV_EDITOR_EDGE_SELECTED) {
-    if (split_edge(w, selected_sector(data, w), data->selectedEdge, fx, fy, &index)) {
+    if (RV_Editor_SplitEdge(data->selectedSector, data->selectedEdge, fx, fy, &index)) {
       data->selectedVertex = index;
       data->flag &= ~RV_EDITOR_EDGE_SELECTED;
       data->flag |= RV_EDITOR_VERTEX_SELECTED;
+      RV_Editor_StepChanged(data);
     }
   } else if (!(data->flag & RV_EDITOR_VERTEX_SELECTED)) {
     if (append_vertex(w, mx, my, &index)) {
       data->selectedVertex = index;
       data->flag |= RV_EDITOR_VERTEX_SELECTED;
+      RV_Editor_StepChanged(data);
     }
   }
+  // Nothing to drag: the step is over before it began.
+  if (!(data->flag & RV_EDITOR_VERTEX_SELECTED)) RV_Editor_StepClose(data);
 }
 
 void button_down(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
@@ -782,6 +783,10 @@ void button_down(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
     place_player(mx, my);
     return;
   }
+  // A press ends the step of an earlier double-click whose release the map
+  // never saw (it came over the toolbar or outside the window).
+  RV_Editor_StepClose(data);
+  if (RV_Editor_DrawingPress(self, data, m)) return;
   data->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED);
   f32 fx = 0.0f, fy = 0.0f;
   if (!pick_vertex(data, world, mx, my, m)) pick_edge(data, world, mx, my, &fx, &fy);
@@ -795,6 +800,8 @@ void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
     data->camera.object.x += z * ((f32)m->dx / (f32)self->w);
     data->camera.object.y += z * ((f32)m->dy / (f32)self->h);
   }
+  // While drawing, the left button places corners and drags nothing.
+  if (RV_Editor_DrawingPointer(data, m)) return;
   OM_WorldVertex* v = selected_vertex(data, world);
   if (!(m->buttons & OM_LMB) || !v) return;
   if (m->clicks <= 1) {
@@ -806,9 +813,14 @@ void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
   }
   f32 x = (f32)m->x, y = (f32)m->y;
   RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &x, &y);
+  if (!keyboard.keys[OM_KEY_SHIFT]) OM_SnapToGrid(&x, &y, kSnapStep, kSnapStep);
+  if (x == v->x && y == v->y) return;
+  // A drag whose double-click the map did not see still gets its undo step.
+  if (!data->stepOpen) RV_Editor_StepOpen(data);
+  v = selected_vertex(data, world);
   v->x = x;
   v->y = y;
-  if (!keyboard.keys[OM_KEY_SHIFT]) OM_SnapToGrid(&v->x, &v->y, kSnapStep, kSnapStep);
+  RV_Editor_StepChanged(data);
 }
 
 void wheel(RV_Editor_Data* data, OM_Mouse* m) {
@@ -836,7 +848,10 @@ int RV_Editor_Viewport_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* 
       mouse_move(self, data, event->mouse);
       return 0;
     case OM_EVENT_MOUSE_WHEEL: wheel(data, event->mouse); return 0;
-    case OM_EVENT_MOUSE_BUTTON_UP: data->flag &= ~RV_EDITOR_LINE_DRAGGED; return 0;
+    case OM_EVENT_MOUSE_BUTTON_UP:
+      data->flag &= ~RV_EDITOR_LINE_DRAGGED;
+      RV_Editor_StepClose(data);
+      return 0;
     default: return pass_to_base(self, super, event);
   }
 }

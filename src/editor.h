@@ -8,6 +8,8 @@
 #include "types.h"
 #include "ui_widget.h"
 
+struct OM_Collection;
+struct OM_History;
 struct OM_Surface;
 struct OM_World;
 
@@ -33,6 +35,8 @@ enum {
   RV_EDITOR_VERTEX_SELECTED = 0x2,
   RV_EDITOR_EDGE_SELECTED = 0x4,
   RV_EDITOR_LINE_DRAGGED = 0x8,
+  RV_EDITOR_DRAWING = 0x10,      // drawing mode: left clicks add corners
+  RV_EDITOR_EDGE_MARKED = 0x20,  // markSector / markEdge name the edge L marked
 };
 
 // Edge vertex indices are 16 bits wide: the editor never makes more vertices.
@@ -52,6 +56,21 @@ struct RV_Editor_Data {
   // The world the selection refers to: when the global world is replaced the
   // vertex and edge selection and the dragged line are dropped.
   OM_World* world;
+
+  // Building levels (editor_commands.h): the undo history, the outline being
+  // drawn, the link mark and the undo step a double-click opens.
+  OM_History* history;     // null: edits go ahead but cannot be undone
+  OM_Collection* corners;  // of OM_Corner, while RV_EDITOR_DRAWING
+  int drawnSplits;         // edges split by the drawing in progress
+  int pointerX, pointerY;  // viewport pixel of the pointer: the rubber band's end
+  int pointerSeen;         // the pointer has been over the map: the band has an end
+  reg markSector, markEdge;
+  // Steps are numbered as they are recorded, so that a drawing can tell
+  // whether the step holding its splits is still the last one. 0: none, or
+  // not known (after an undo or redo).
+  u32 stepCount, lastStep, belowStep, splitStep;
+  // Open from the second press of a double-click to the button's release.
+  int stepOpen, stepChanged, stepRecorded;
 };
 
 extern OM_Surface* preview;
@@ -77,9 +96,10 @@ int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* e
 // top-left pixel is (x, y): light top and left, dark bottom and right.
 void draw_bevel_border(OM_Surface* surface, int x, int y, int width, int height, int thickness);
 
-// Drops the vertex and edge selection and the dragged line, and brings the
-// selected sector back into the current world's range. Called whenever the
-// global world is replaced; the viewport also notices a new world pointer.
+// Drops the vertex and edge selection, the dragged line, the drawing, the
+// link mark and the undo history, and brings the selected sector back into
+// the current world's range. Called whenever the global world is replaced;
+// the viewport and the key commands also notice a new world pointer.
 void RV_Editor_WorldChanged(RV_Editor_Data* data);
 
 // ---- The map viewport ----------------------------------------------------

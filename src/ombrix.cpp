@@ -27,6 +27,7 @@
 
 #include "draw.h"
 #include "editor.h"
+#include "editor_commands.h"
 #include "keys.h"
 #include "math.h"
 #include "object_camera.h"
@@ -410,6 +411,9 @@ static void handle_shortcuts(int key) {
   const u8* held = keyboard.keys;
   if (held[OM_KEY_CTRL] && held[OM_KEY_S] == 1) save_current_world();
   if (held[OM_KEY_CTRL] && held[OM_KEY_O] == 1) reload_world();
+  // The editor's building commands, while the editor is shown; in gameplay
+  // Escape and the letters belong to the pointer and the player.
+  if (gameState == EDITOR || gameState == EDITOR_PREVIEW) RV_Editor_KeyDown(key);
 }
 
 // ---- Host input: pointer movement, wheel and pointer capture ----------

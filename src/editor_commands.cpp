@@ -1,0 +1,1063 @@
+// Building levels in the editor: the keyboard commands, drawing mode, the
+// link mark and the undo steps around every world edit.
+//
+// Sections (grep for "// ==== "):
+//   Helpers           the console line, the edit style, geometry tests
+//   Keeping hold      the selection, the mark and the player's sector found
+//                     again after an edit
+//   Undo steps        recording, taking back a step that changed nothing
+//   Drawing mode      where a click lands, adding corners, closing and
+//                     cancelling the outline, the overlay on the map
+//   Commands          delete, heights, textures, link, undo and redo
+//   Keys              RV_Editor_KeyDown
+//   Map calls         the drawing's clicks, pointer and overlay, the
+//                     double-click's undo step, the split the map shares
+//   Editor lifetime   history made, cleared and freed
+#include "editor_commands.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "collection.h"
+#include "draw.h"
+#include "editor.h"
+#include "history.h"
+#include "keys.h"
+#include "object_player.h"
+#include "ombrix.h"
+#include "surface.h"
+#include "ui_console.h"
+#include "world.h"
+#include "world_edit.h"
+
+// ==== Helpers ==============================================================
+
+namespace {
+
+const f32 kVertexPick = 0.75f;  // half the side of the map's vertex pick box
+const f32 kSnapStep = 0.5f;
+const f32 kHeightStep = 0.125f;
+// After the textured walls, T offers these colour walls.
+const u32 kWallColours[] = {0xFFB04030, 0xFF40A050, 0xFF4060C0, 0xFFC0C0C0};
+const reg kWallColourCount = sizeof kWallColours / sizeof kWallColours[0];
+
+void say(const char* format, ...) OM_FORMAT(1, 2);
+void say(const char* format, ...) {
+  char line[200];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  OM_Print(line);
+}
+
+// Indices in lines: no world holds more than 65536 of anything.
+unsigned n(reg v) { return (unsigned)v; }
+const char* plural(reg v) { return v == 1 ? "" : "s"; }
+
+bool in_editor() { return gameState == EDITOR || gameState == EDITOR_PREVIEW; }
+bool drawing(const RV_Editor_Data* d) { return (d->flag & RV_EDITOR_DRAWING) != 0; }
+
+// What edits build walls, floors and ceilings from, and turn portals into.
+OM_EditStyle edit_style() {
+  OM_Surface* flat = world_texture(world, "TEX_FCONCRETE");
+  return {world_texture(world, "TEX_WWHITEWASH"), flat, flat};
+}
+
+bool same_point(OM_WorldVertex p, OM_WorldVertex q) { return p.x == q.x && p.y == q.y; }
+
+// Twice the signed area of a, b, c: which side of a -> b the point c lies
+// on. Doubles hold the products of two float differences exactly enough.
+double orient(OM_WorldVertex a, OM_WorldVertex b, OM_WorldVertex c) {
+  return ((double)b.x - a.x) * ((double)c.y - a.y) - ((double)b.y - a.y) * ((double)c.x - a.x);
+}
+// For c on the line through a and b: whether it lies between them.
+bool within(OM_WorldVertex a, OM_WorldVertex b, OM_WorldVertex c) {
+  return fminf(a.x, b.x) <= c.x && c.x <= fmaxf(a.x, b.x) && fminf(a.y, b.y) <= c.y &&
+         c.y <= fmaxf(a.y, b.y);
+}
+// Whether segments p-q and a-b have any point in common, ends included.
+bool segments_meet(OM_WorldVertex p, OM_WorldVertex q, OM_WorldVertex a, OM_WorldVertex b) {
+  double o1 = orient(p, q, a), o2 = orient(p, q, b), o3 = orient(a, b, p), o4 = orient(a, b, q);
+  if (((o1 > 0 && o2 < 0) || (o1 < 0 && o2 > 0)) && ((o3 > 0 && o4 < 0) || (o3 < 0 && o4 > 0)))
+    return true;
+  return (o1 == 0 && within(p, q, a)) || (o2 == 0 && within(p, q, b)) ||
+         (o3 == 0 && within(a, b, p)) || (o4 == 0 && within(a, b, q));
+}
+
+// The squared distance from p to segment a-b and, in *t, where along it
+// (0 at a, 1 at b) the nearest point lies.
+f32 segment_distance2(f32 px, f32 py, f32 ax, f32 ay, f32 bx, f32 by, f32* t) {
+  f32 dx = bx - ax, dy = by - ay;
+  f32 length2 = dx * dx + dy * dy;
+  f32 s = length2 > 0.0f ? ((px - ax) * dx + (py - ay) * dy) / length2 : 0.0f;
+  s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
+  *t = s;
+  f32 qx = ax + s * dx - px, qy = ay + s * dy - py;
+  return qx * qx + qy * qy;
+}
+
+OM_WorldEdge* selected_edge(const RV_Editor_Data* d) {
+  if (!(d->flag & RV_EDITOR_EDGE_SELECTED)) return nullptr;
+  return world_edge(world, d->selectedSector, d->selectedEdge);
+}
+
+// ==== Keeping hold =========================================================
+// An edit can renumber, move or remove what the selection and the mark name.
+// Before it, they are remembered by index and by place; after it, each is
+// found again, or dropped when it is gone.
+
+struct EdgeAt {
+  reg sector, edge;
+  reg v1, v2;
+  OM_WorldVertex a, b;
+};
+
+bool edge_at(reg sector, reg edge, EdgeAt* at) {
+  const OM_WorldEdge* e = world_edge(world, sector, edge);
+  const OM_WorldVertex* a = e ? world_vertex(world, e->v1) : nullptr;
+  const OM_WorldVertex* b = e ? world_vertex(world, e->v2) : nullptr;
+  if (!a || !b) return false;
+  *at = {sector, edge, e->v1, e->v2, *a, *b};
+  return true;
+}
+
+// The edge of `sector` running between the same places in the same
+// direction; in its own sector, failing that, the one between the same
+// vertices (an undo may have moved them).
+bool find_edge(const EdgeAt& was, reg sector, reg* edge) {
+  EdgeAt now;
+  if (sector == was.sector && edge_at(sector, was.edge, &now) && same_point(now.a, was.a) &&
+      same_point(now.b, was.b)) {
+    *edge = was.edge;
+    return true;
+  }
+  reg count = sector_edge_count(world_sector(world, sector));
+  for (reg k = 0; k < count; ++k) {
+    if (edge_at(sector, k, &now) && same_point(now.a, was.a) && same_point(now.b, was.b)) {
+      *edge = k;
+      return true;
+    }
+  }
+  for (reg k = 0; sector == was.sector && k < count; ++k) {
+    if (edge_at(sector, k, &now) && now.v1 == was.v1 && now.v2 == was.v2) {
+      *edge = k;
+      return true;
+    }
+  }
+  return false;
+}
+
+struct Held {
+  bool vertex, line, edge, mark;
+  reg vertexIndex;
+  OM_WorldVertex vertexAt;
+  EdgeAt edgeAt, markAt;
+};
+
+Held remember(const RV_Editor_Data* d) {
+  Held h = {};
+  const OM_WorldVertex* v =
+      (d->flag & RV_EDITOR_VERTEX_SELECTED) ? world_vertex(world, d->selectedVertex) : nullptr;
+  if (v) {
+    h.vertex = true;
+    h.line = (d->flag & RV_EDITOR_LINE_DRAGGED) != 0;
+    h.vertexIndex = d->selectedVertex;
+    h.vertexAt = *v;
+  }
+  h.edge =
+      (d->flag & RV_EDITOR_EDGE_SELECTED) && edge_at(d->selectedSector, d->selectedEdge, &h.edgeAt);
+  h.mark = (d->flag & RV_EDITOR_EDGE_MARKED) && edge_at(d->markSector, d->markEdge, &h.markAt);
+  return h;
+}
+
+// The vertex at the same index and place, else one at the same place, else
+// the same index (an undo of a drag moves it back).
+bool find_vertex(const Held& h, reg* index) {
+  const OM_WorldVertex* v = world_vertex(world, h.vertexIndex);
+  if (v && same_point(*v, h.vertexAt)) {
+    *index = h.vertexIndex;
+    return true;
+  }
+  reg count = world_vertex_count(world);
+  for (reg i = 0; i < count; ++i) {
+    if (same_point(*world_vertex(world, i), h.vertexAt)) {
+      *index = i;
+      return true;
+    }
+  }
+  *index = h.vertexIndex;
+  return v != nullptr;
+}
+
+// The sectors may have moved in memory, changed or gone: the player's sector
+// is looked up again where it stands.
+void find_player() {
+  if (player) player->sector = get_sector_at(world, player->object.x, player->object.y);
+}
+
+// The player's sector by index, for edits that keep every sector's index:
+// call before the edit, then keep_player_sector after it.
+reg player_sector_index() { return player ? world_sector_index(world, player->sector) : 0; }
+void keep_player_sector(reg index) {
+  if (player && player->sector) player->sector = world_sector(world, index);
+}
+
+// After an edit: the selected sector follows the player as the map does, and
+// the vertex, edge, dragged line and mark are found again or dropped.
+void settle(RV_Editor_Data* d, const Held& h) {
+  reg sectors = world_sector_count(world);
+  reg playerSector = player ? world_sector_index(world, player->sector) : sectors;
+  if (playerSector < sectors) d->selectedSector = playerSector;
+  if (d->selectedSector >= sectors) d->selectedSector = 0;
+  d->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED | RV_EDITOR_LINE_DRAGGED |
+               RV_EDITOR_EDGE_MARKED);
+  reg i = 0;
+  if (h.vertex && find_vertex(h, &i)) {
+    d->selectedVertex = i;
+    d->flag |= RV_EDITOR_VERTEX_SELECTED | (h.line ? RV_EDITOR_LINE_DRAGGED : 0);
+  }
+  if (h.edge && find_edge(h.edgeAt, d->selectedSector, &i)) {
+    d->selectedEdge = i;
+    d->flag |= RV_EDITOR_EDGE_SELECTED;
+  }
+  if (h.mark) {
+    reg s = h.markAt.sector;
+    bool found = find_edge(h.markAt, s, &i);
+    for (reg k = 0; !found && k < sectors; ++k) {
+      if (find_edge(h.markAt, k, &i)) {
+        s = k;
+        found = true;
+      }
+    }
+    if (found) {
+      d->markSector = s;
+      d->markEdge = i;
+      d->flag |= RV_EDITOR_EDGE_MARKED;
+    }
+  }
+}
+
+// ==== Undo steps ===========================================================
+
+// Remembers the world before an edit. False when the edit will not be
+// undoable (no history, or the world is too large for it); it goes ahead.
+bool record(RV_Editor_Data* d) {
+  if (!d->history || !world || !history_record(d->history, world)) return false;
+  d->belowStep = d->lastStep;
+  d->lastStep = ++d->stepCount;
+  return true;
+}
+
+// Forgets the step just recorded, for an edit that was refused or changed
+// nothing: the world is as it was, so every sector keeps its index.
+void take_back(RV_Editor_Data* d) {
+  reg keep = player_sector_index();
+  // A world that could not be put back keeps the record as its undo step.
+  if (history_cancel(d->history, world)) d->lastStep = d->belowStep;
+  keep_player_sector(keep);
+}
+
+// Said after an edit the history could not take.
+const char* undo_note(const RV_Editor_Data* d, bool recorded) {
+  return recorded || !d->history ? "" : " (too large to undo)";
+}
+
+// ==== Drawing mode =========================================================
+
+reg corner_count(const RV_Editor_Data* d) {
+  return drawing(d) && d->corners ? d->corners->length : 0;
+}
+OM_Corner* corner(const RV_Editor_Data* d, reg k) {
+  return static_cast<OM_Corner*>(d->corners->data) + k;
+}
+// Where a corner stands now: a vertex may have been dragged since (the map
+// keeps its mouse edits in gameplay).
+OM_WorldVertex corner_at(const RV_Editor_Data* d, reg k) {
+  const OM_Corner* c = corner(d, k);
+  const OM_WorldVertex* v = c->vertex == OM_NEW_VERTEX ? nullptr : world_vertex(world, c->vertex);
+  return v ? *v : OM_WorldVertex{c->x, c->y};
+}
+
+void end_drawing(RV_Editor_Data* d) {
+  d->flag &= ~RV_EDITOR_DRAWING;
+  if (d->corners) d->corners->length = 0;
+  d->drawnSplits = 0;
+  d->splitStep = 0;
+}
+
+// Whether the step that holds this drawing's splits is still the last one:
+// then further splits and the sector itself belong to it.
+bool split_step_on_top(const RV_Editor_Data* d) {
+  return d->splitStep != 0 && d->splitStep == d->lastStep;
+}
+
+// Where a click at viewport pixel (px, py) puts the next corner.
+struct Target {
+  enum Kind { kCorner, kVertex, kEdge, kPoint } kind;
+  reg index;         // kCorner: the corner; kVertex: the vertex
+  reg sector, edge;  // kEdge: the edge split at (x, y)
+  f32 x, y;
+};
+
+bool in_pick_box(f32 vx, f32 vy, f32 mx, f32 my) {
+  return vx - kVertexPick < mx && mx <= vx + kVertexPick && vy - kVertexPick < my &&
+         my <= vy + kVertexPick;
+}
+
+// The corner on edge `k` of sector `s` at parameter t of the point (x, y):
+// its end vertex when the point falls on an end.
+Target on_edge(reg s, reg k, f32 t, f32 x, f32 y) {
+  const OM_WorldEdge* e = world_edge(world, s, k);
+  const OM_WorldVertex* a = world_vertex(world, e->v1);
+  const OM_WorldVertex* b = world_vertex(world, e->v2);
+  OM_WorldVertex p = {x, y};
+  if (t <= 0.0f || same_point(p, *a)) return {Target::kVertex, e->v1, 0, 0, a->x, a->y};
+  if (t >= 1.0f || same_point(p, *b)) return {Target::kVertex, e->v2, 0, 0, b->x, b->y};
+  return {Target::kEdge, 0, s, k, x, y};
+}
+
+// In this order: a corner of the outline, an existing vertex (both within
+// the pick box), an edge within a few pixels on screen (split at the foot of
+// the snapped point), and otherwise the snapped point itself, unless it
+// lands exactly on a vertex or an edge.
+Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
+  f32 mx = (f32)px, my = (f32)py;
+  RV_Editor_Viewport_ScreenToViewport(view, &d->camera, &mx, &my);
+  reg corners = corner_count(d);
+  for (reg k = 0; k < corners; ++k) {
+    OM_WorldVertex c = corner_at(d, k);
+    if (in_pick_box(c.x, c.y, mx, my)) return {Target::kCorner, k, 0, 0, c.x, c.y};
+  }
+  reg vertices = world_vertex_count(world);
+  for (reg i = 0; i < vertices; ++i) {
+    const OM_WorldVertex* v = world_vertex(world, i);
+    if (in_pick_box(v->x, v->y, mx, my)) return {Target::kVertex, i, 0, 0, v->x, v->y};
+  }
+  f32 sx = mx, sy = my;
+  if (!keyboard.keys[OM_KEY_SHIFT]) OM_SnapToGrid(&sx, &sy, kSnapStep, kSnapStep);
+  sx += 0.0f;  // a snapped -0.2 is -0, which a file would show as "-0"
+  sy += 0.0f;
+
+  const f32 reach2 = RV_EDITOR_EDGE_HIT_PIXELS * RV_EDITOR_EDGE_HIT_PIXELS;
+  f32 best = 0.0f;
+  reg bestSector = 0, bestEdge = 0;
+  bool hit = false, exact = false;
+  reg sectors = world_sector_count(world);
+  for (reg s = 0; s < sectors; ++s) {
+    const OM_WorldSector* sector = world_sector(world, s);
+    reg edges = sector_edge_count(sector);
+    for (reg k = 0; k < edges; ++k) {
+      const OM_WorldEdge* e = sector_edge(sector, k);
+      const OM_WorldVertex* a = world_vertex(world, e->v1);
+      const OM_WorldVertex* b = world_vertex(world, e->v2);
+      if (!a || !b) continue;
+      f32 ax = a->x, ay = a->y, bx = b->x, by = b->y, t;
+      RV_Editor_Viewport_ViewportToScreen(view, &d->camera, &ax, &ay);
+      RV_Editor_Viewport_ViewportToScreen(view, &d->camera, &bx, &by);
+      f32 d2 = segment_distance2((f32)px, (f32)py, ax, ay, bx, by, &t);
+      if (d2 <= reach2 && (!hit || d2 < best)) {
+        hit = true;
+        best = d2;
+        bestSector = s;
+        bestEdge = k;
+      }
+      // The snapped point itself lying on an edge splits it there too.
+      if (!hit && !exact && segment_distance2(sx, sy, a->x, a->y, b->x, b->y, &t) < 1e-8f) {
+        exact = true;
+        bestSector = s;
+        bestEdge = k;
+      }
+    }
+  }
+  if (hit || exact) {
+    const OM_WorldEdge* e = world_edge(world, bestSector, bestEdge);
+    const OM_WorldVertex* a = world_vertex(world, e->v1);
+    const OM_WorldVertex* b = world_vertex(world, e->v2);
+    f32 t;
+    segment_distance2(sx, sy, a->x, a->y, b->x, b->y, &t);
+    return on_edge(bestSector, bestEdge, t, a->x + t * (b->x - a->x), a->y + t * (b->y - a->y));
+  }
+  OM_WorldVertex p = {sx, sy};
+  for (reg k = 0; k < corners; ++k)
+    if (same_point(corner_at(d, k), p)) return {Target::kCorner, k, 0, 0, sx, sy};
+  for (reg i = 0; i < vertices; ++i)
+    if (same_point(*world_vertex(world, i), p)) return {Target::kVertex, i, 0, 0, sx, sy};
+  return {Target::kPoint, 0, 0, 0, sx, sy};
+}
+
+// Why a corner at p cannot come next: it repeats a corner, or its edge from
+// the last corner would cross the outline or run back along the last edge.
+// Null when it can. The closing edge is judged when the outline closes.
+const char* next_corner_fault(const RV_Editor_Data* d, OM_WorldVertex p) {
+  reg count = corner_count(d);
+  for (reg k = 0; k < count; ++k)
+    if (same_point(corner_at(d, k), p)) return "that corner is already in the outline";
+  if (count < 2) return nullptr;
+  OM_WorldVertex last = corner_at(d, count - 1);
+  for (reg k = 0; k + 1 < count; ++k) {
+    OM_WorldVertex a = corner_at(d, k), b = corner_at(d, k + 1);
+    if (k + 2 == count) {  // the last edge: they share `last`
+      if (orient(a, last, p) == 0 && (within(a, last, p) || within(last, p, a)))
+        return "its edge would run back along the last one";
+    } else if (segments_meet(last, p, a, b)) {
+      return "its edge would cross the outline";
+    }
+  }
+  return nullptr;
+}
+
+// A point inside the new sector's outline (stored in outline order): the
+// centre of the first corner triangle whose centre lies inside.
+bool inside_point(const OM_WorldSector* s, OM_WorldVertex* inside) {
+  reg count = sector_edge_count(s);
+  auto at = [&](reg k) { return *world_vertex(world, sector_edge(s, k % count)->v1); };
+  for (reg k = 0; k < count; ++k) {
+    OM_WorldVertex a = at(k + count - 1), b = at(k), c = at(k + 1);
+    OM_WorldVertex m = {(a.x + b.x + c.x) / 3.0f, (a.y + b.y + c.y) / 3.0f};
+    bool in = false;  // even-odd rule
+    for (reg j = 0; j < count; ++j) {
+      OM_WorldVertex p = at(j), q = at(j + 1);
+      if ((p.y > m.y) != (q.y > m.y) && m.x < p.x + (m.y - p.y) / (q.y - p.y) * (q.x - p.x))
+        in = !in;
+    }
+    if (in) {
+      *inside = m;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The sector whose heights a new one takes: the first it is joined to, else
+// the one it was drawn inside; null for neither.
+const OM_WorldSector* height_source(reg made) {
+  const OM_WorldSector* s = world_sector(world, made);
+  reg count = sector_edge_count(s);
+  for (reg k = 0; k < count; ++k) {
+    const OM_WorldEdge* e = sector_edge(s, k);
+    if (e->type == OM_EDGE_PORTAL && e->portal_sector != made)
+      return world_sector(world, e->portal_sector);
+  }
+  OM_WorldVertex p;
+  if (!inside_point(s, &p)) return nullptr;
+  const OM_WorldSector* around = get_sector_at(world, p.x, p.y);
+  return around != s ? around : nullptr;
+}
+
+void close_drawing(RV_Editor_Data* d) {
+  reg count = corner_count(d);
+  if (count < 3) {
+    say("The outline needs three corners to close: it has %u", n(count));
+    return;
+  }
+  for (reg k = 0; k < count; ++k) {  // existing vertices where they now stand
+    OM_WorldVertex p = corner_at(d, k);
+    corner(d, k)->x = p.x;
+    corner(d, k)->y = p.y;
+  }
+  char why[160];
+  if (!world_outline_ok(corner(d, 0), count, why, sizeof why)) {
+    say("The outline cannot close: %s", why);
+    return;
+  }
+  bool joins = split_step_on_top(d);
+  Held h = remember(d);
+  u32 before = world->edits;
+  bool recorded = joins || record(d);
+  OM_EditStyle style = edit_style();
+  reg made = 0, portals = 0;
+  if (!world_add_sector(world, corner(d, 0), count, 0.0f, 1.0f, &style, &made, &portals, why,
+                        sizeof why)) {
+    if (recorded && !joins) take_back(d);
+    say("The sector cannot be made: %s", why);
+    return;
+  }
+  OM_WorldSector* s = world_sector(world, made);
+  if (const OM_WorldSector* from = height_source(made)) {
+    s->floorHeight = from->floorHeight;
+    s->ceilingHeight = from->ceilingHeight;
+  }
+  world->edits = before + 1;
+  end_drawing(d);
+  find_player();
+  settle(d, h);
+  say("Sector %u made: %u corners, %u portal%s, floor %g, ceiling %g%s", n(made), n(count),
+      n(portals), plural(portals), s->floorHeight, s->ceilingHeight, undo_note(d, recorded));
+}
+
+void cancel_drawing(RV_Editor_Data* d) {
+  int splits = d->drawnSplits;
+  bool undone = false;
+  if (split_step_on_top(d)) {
+    Held h = remember(d);
+    u32 before = world->edits;
+    undone = history_cancel(d->history, world);
+    if (undone) {
+      world->edits = before + 1;
+      d->lastStep = 0;
+      find_player();
+      settle(d, h);
+    }
+  }
+  end_drawing(d);
+  if (splits == 0) {
+    say("Drawing cancelled");
+  } else if (undone) {
+    say("Drawing cancelled; the %d edge split%s it made are undone", splits, plural(splits));
+  } else {
+    say("Drawing cancelled; its %d edge split%s stay (Ctrl+Z takes them back)", splits,
+        plural(splits));
+  }
+}
+
+void start_drawing(RV_Editor_Data* d) {
+  if (drawing(d)) {
+    say("Already drawing: click corners; Enter closes, Backspace takes one back, Escape cancels");
+    return;
+  }
+  if (!d->corners) d->corners = OM_CreateCollection(8, sizeof(OM_Corner));
+  if (!d->corners) {
+    say("Cannot draw: out of memory");
+    return;
+  }
+  end_drawing(d);
+  d->flag |= RV_EDITOR_DRAWING;
+  d->flag &= ~RV_EDITOR_LINE_DRAGGED;
+  say("Drawing a sector: click its corners; the first corner again or Enter closes it");
+}
+
+void take_back_corner(RV_Editor_Data* d) {
+  reg count = corner_count(d);
+  if (!drawing(d)) {
+    say("Backspace takes back the last corner of a drawing: Insert starts one");
+  } else if (count == 0) {
+    say("The drawing has no corner to take back: Escape leaves drawing mode");
+  } else {
+    d->corners->length = count - 1;
+    say("Corner %u taken back", n(count));
+  }
+}
+
+// A corner of the outline clicked again: the first closes it, the one just
+// added ignores the second press of its double-click, any other is refused.
+void corner_clicked(RV_Editor_Data* d, reg k, int clicks) {
+  reg count = corner_count(d);
+  if (k + 1 == count && clicks > 1) return;
+  if (k == 0 && count >= 3) {
+    close_drawing(d);
+  } else if (k == 0) {
+    say("The outline needs three corners to close: it has %u", n(count));
+  } else {
+    say("Corner %u refused: it is corner %u again", n(count + 1), n(k + 1));
+  }
+}
+
+// Splits the edge a corner lands on, as part of the drawing's one step.
+bool split_for_corner(RV_Editor_Data* d, const Target& t, reg* vertex) {
+  bool joins = split_step_on_top(d);
+  bool recorded = joins || record(d);
+  if (recorded && !joins) d->splitStep = d->lastStep;
+  u32 before = world->edits;
+  if (!RV_Editor_SplitEdge(t.sector, t.edge, t.x, t.y, vertex)) {
+    if (recorded && !joins) {
+      take_back(d);
+      d->splitStep = 0;
+    }
+    return false;
+  }
+  world->edits = before + 1;
+  d->drawnSplits += 1;
+  return true;
+}
+
+// Clamps a viewport position to what an int holds, for far-off points.
+int pixel(f32 v) {
+  if (!(v > -1.0e9f)) return v != v ? 0 : -1000000000;
+  if (v > 1.0e9f) return 1000000000;
+  return (int)v;
+}
+
+// A line between two viewport points, first cut to the surface so that a
+// far-away end costs nothing.
+void clipped_line(OM_Surface* s, f32 x0, f32 y0, f32 x1, f32 y1, u32 color) {
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
+  f32 dx = x1 - x0, dy = y1 - y0, t0 = 0.0f, t1 = 1.0f;
+  const f32 p[4] = {-dx, dx, -dy, dy};
+  const f32 q[4] = {x0 + 1.0f, (f32)s->w - x0, y0 + 1.0f, (f32)s->h - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0.0f) {
+      if (q[i] < 0.0f) return;
+      continue;
+    }
+    f32 r = q[i] / p[i];
+    if (p[i] < 0.0f) {
+      if (r > t1) return;
+      if (r > t0) t0 = r;
+    } else {
+      if (r < t0) return;
+      if (r < t1) t1 = r;
+    }
+  }
+  OM_DrawLine(s, pixel(x0 + t0 * dx), pixel(y0 + t0 * dy), pixel(x0 + t1 * dx), pixel(y0 + t1 * dy),
+              color);
+}
+
+void to_view(OM_Widget* view, RV_Editor_Data* d, OM_WorldVertex p, f32* x, f32* y) {
+  *x = p.x;
+  *y = p.y;
+  RV_Editor_Viewport_ViewportToScreen(view, &d->camera, x, y);
+}
+
+void draw_mark(OM_Widget* view, OM_Surface* s, RV_Editor_Data* d) {
+  EdgeAt at;
+  if (!(d->flag & RV_EDITOR_EDGE_MARKED) || !edge_at(d->markSector, d->markEdge, &at)) return;
+  f32 x0, y0, x1, y1;
+  to_view(view, d, at.a, &x0, &y0);
+  to_view(view, d, at.b, &x1, &y1);
+  // Three pixels wide, so that it stands out from the outlines.
+  for (int k = -1; k <= 1; ++k)
+    clipped_line(s, x0 + (f32)k, y0 + (f32)k, x1 + (f32)k, y1 + (f32)k, RV_EDITOR_MARK_COLOR);
+}
+
+void draw_outline(OM_Widget* view, OM_Surface* s, RV_Editor_Data* d) {
+  const u32 color = RV_EDITOR_DRAWING_COLOR;
+  reg count = corner_count(d);
+  f32 px = 0.0f, py = 0.0f;
+  for (reg k = 0; k < count; ++k) {
+    f32 x, y;
+    to_view(view, d, corner_at(d, k), &x, &y);
+    if (k > 0) clipped_line(s, px, py, x, y, color);
+    int cx = pixel(x), cy = pixel(y);
+    if (k == 0) {  // a ring: clicking here closes the outline
+      OM_DrawRect(s, cx - 6, cy - 6, cx + 6, cy + 6, color);
+    } else {
+      OM_FillRect(s, cx - 3, cy - 3, cx + 3, cy + 3, color);
+    }
+    px = x;
+    py = y;
+  }
+  if (!d->pointerSeen) return;
+  Target t = resolve(view, d, d->pointerX, d->pointerY);
+  f32 x, y;
+  to_view(view, d, {t.x, t.y}, &x, &y);
+  if (count > 0) clipped_line(s, px, py, x, y, color);
+  int cx = pixel(x), cy = pixel(y);
+  OM_DrawRect(s, cx - 3, cy - 3, cx + 3, cy + 3, color);
+}
+
+// ==== Commands =============================================================
+
+bool refused_while_drawing(const RV_Editor_Data* d) {
+  if (!drawing(d)) return false;
+  say("Finish the drawing first: Enter closes the outline, Escape cancels it");
+  return true;
+}
+
+void delete_vertex(RV_Editor_Data* d) {
+  if (!(d->flag & RV_EDITOR_VERTEX_SELECTED) || !world_vertex(world, d->selectedVertex)) {
+    say("Select a vertex first: Delete removes it (Shift+Delete removes the selected sector)");
+    return;
+  }
+  reg v = d->selectedVertex;
+  Held h = remember(d);
+  h.vertex = false;
+  u32 before = world->edits;
+  bool recorded = record(d);
+  OM_EditStyle style = edit_style();
+  reg removed = 0;
+  char why[160];
+  if (!world_delete_vertex(world, v, &style, &removed, why, sizeof why)) {
+    if (recorded) take_back(d);
+    say("Vertex %u cannot be deleted: %s", n(v), why);
+    return;
+  }
+  world->edits = before + 1;
+  find_player();
+  settle(d, h);
+  if (removed == 0) {
+    say("Vertex %u deleted%s", n(v), undo_note(d, recorded));
+  } else {
+    say("Vertex %u deleted, and %u sector%s left with fewer than three corners%s", n(v), n(removed),
+        plural(removed), undo_note(d, recorded));
+  }
+}
+
+void delete_sector(RV_Editor_Data* d) {
+  reg s = d->selectedSector;
+  if (!world_sector(world, s)) {
+    say("There is no sector to delete");
+    return;
+  }
+  Held h = remember(d);
+  u32 before = world->edits;
+  bool recorded = record(d);
+  OM_EditStyle style = edit_style();
+  char why[160];
+  if (!world_delete_sector(world, s, &style, why, sizeof why)) {
+    if (recorded) take_back(d);
+    say("Sector %u cannot be deleted: %s", n(s), why);
+    return;
+  }
+  world->edits = before + 1;
+  find_player();
+  settle(d, h);
+  say("Sector %u deleted; portals into it are walls now%s", n(s), undo_note(d, recorded));
+}
+
+void change_height(RV_Editor_Data* d, bool ceiling, f32 by) {
+  OM_WorldSector* s = world_sector(world, d->selectedSector);
+  if (!s) {
+    say("There is no sector to raise or lower");
+    return;
+  }
+  f32 floor = s->floorHeight + (ceiling ? 0.0f : by);
+  f32 top = s->ceilingHeight + (ceiling ? by : 0.0f);
+  if (floor > top) {
+    if (ceiling) {
+      say("Sector %u: the ceiling cannot go below the floor (%g)", n(d->selectedSector), floor);
+    } else {
+      say("Sector %u: the floor cannot rise above the ceiling (%g)", n(d->selectedSector), top);
+    }
+    return;
+  }
+  u32 before = world->edits;
+  bool recorded = record(d);
+  s = world_sector(world, d->selectedSector);
+  s->floorHeight = floor;
+  s->ceilingHeight = top;
+  world->edits = before + 1;
+  say("Sector %u: floor %g, ceiling %g%s", n(d->selectedSector), floor, top,
+      undo_note(d, recorded));
+}
+
+// F and C: the next texture of the resource set, round and round.
+void cycle_flat(RV_Editor_Data* d, bool ceiling) {
+  OM_WorldSector* s = world_sector(world, d->selectedSector);
+  if (!s) {
+    say("There is no sector to texture");
+    return;
+  }
+  reg now =
+      world_texture_index(world_texture_name(world, ceiling ? s->ceilingTexture : s->floorTexture));
+  reg next = now >= OM_WORLD_TEXTURE_COUNT ? 0 : (now + 1) % OM_WORLD_TEXTURE_COUNT;
+  OM_Surface* texture = world_texture(world, OM_worldTextureNames[next]);
+  u32 before = world->edits;
+  bool recorded = record(d);
+  s = world_sector(world, d->selectedSector);
+  (ceiling ? s->ceilingTexture : s->floorTexture) = texture;
+  world->edits = before + 1;
+  say("Sector %u %s: %s%s", n(d->selectedSector), ceiling ? "ceiling" : "floor",
+      OM_worldTextureNames[next], undo_note(d, recorded));
+}
+
+// T: a textured wall of each wall texture in turn, then the colour walls.
+void cycle_wall(RV_Editor_Data* d) {
+  OM_WorldEdge* e = selected_edge(d);
+  unsigned sector = n(d->selectedSector), edge = n(d->selectedEdge);
+  if (!e) {
+    say("Select an edge first: T changes its wall");
+    return;
+  }
+  if (e->type == OM_EDGE_PORTAL) {
+    say("Sector %u edge %u is a portal: T leaves portals alone", sector, edge);
+    return;
+  }
+  reg walls[OM_WORLD_TEXTURE_COUNT];
+  reg textured = 0;
+  for (reg i = 0; i < OM_WORLD_TEXTURE_COUNT; ++i)
+    if (strncmp(OM_worldTextureNames[i], "TEX_W", 5) == 0) walls[textured++] = i;
+  reg kinds = textured + kWallColourCount;
+  reg now = kinds;
+  if (e->type == OM_EDGE_TEXTURE) {
+    reg i = world_texture_index(world_texture_name(world, e->texture));
+    for (reg k = 0; k < textured; ++k)
+      if (walls[k] == i) now = k;
+  } else if (e->type == OM_EDGE_COLOR) {
+    for (reg k = 0; k < kWallColourCount; ++k)
+      if (e->color == kWallColours[k]) now = textured + k;
+  }
+  reg next = now >= kinds ? 0 : (now + 1) % kinds;
+  OM_Surface* texture =
+      next < textured ? world_texture(world, OM_worldTextureNames[walls[next]]) : nullptr;
+  u32 before = world->edits;
+  bool recorded = record(d);
+  e = selected_edge(d);
+  e->texture = nullptr;  // clears the whole payload before a colour takes part of it
+  if (next < textured) {
+    e->type = OM_EDGE_TEXTURE;
+    e->texture = texture;
+    say("Sector %u edge %u: textured wall %s%s", sector, edge, OM_worldTextureNames[walls[next]],
+        undo_note(d, recorded));
+  } else {
+    e->type = OM_EDGE_COLOR;
+    e->color = kWallColours[next - textured];
+    say("Sector %u edge %u: colour wall 0x%08X%s", sector, edge, (unsigned)e->color,
+        undo_note(d, recorded));
+  }
+  world->edits = before + 1;
+}
+
+// L: marks the selected edge; on an edge of another sector, links the two.
+void link_edges(RV_Editor_Data* d) {
+  bool marked = (d->flag & RV_EDITOR_EDGE_MARKED) != 0;
+  unsigned ms = n(d->markSector), me = n(d->markEdge);
+  unsigned ss = n(d->selectedSector), se = n(d->selectedEdge);
+  if (!selected_edge(d)) {
+    if (marked) {
+      say("Sector %u edge %u is marked: select an edge of another sector and press L again", ms,
+          me);
+    } else {
+      say("Select an edge first: L marks it, then L on an edge of another sector links the two");
+    }
+    return;
+  }
+  if (!marked) {
+    d->markSector = d->selectedSector;
+    d->markEdge = d->selectedEdge;
+    d->flag |= RV_EDITOR_EDGE_MARKED;
+    say("Sector %u edge %u marked: Ctrl+click into another sector, click an edge, press L", ss, se);
+    return;
+  }
+  if (d->markSector == d->selectedSector && d->markEdge == d->selectedEdge) {
+    d->flag &= ~RV_EDITOR_EDGE_MARKED;
+    say("Mark cleared");
+    return;
+  }
+  Held h = remember(d);
+  u32 before = world->edits;
+  bool recorded = record(d);
+  reg keep = player_sector_index();
+  OM_EditStyle style = edit_style();
+  f32 dx = 0.0f, dy = 0.0f;
+  char why[160];
+  if (!world_link_edges(world, d->markSector, d->markEdge, d->selectedSector, d->selectedEdge,
+                        &style, &dx, &dy, why, sizeof why)) {
+    if (recorded) take_back(d);
+    say("Sector %u edge %u and sector %u edge %u cannot be linked: %s", ms, me, ss, se, why);
+    return;
+  }
+  world->edits = before + 1;
+  keep_player_sector(keep);
+  h.mark = false;
+  settle(d, h);
+  say("Linked sector %u edge %u and sector %u edge %u: going through moves a traveller by "
+      "(%g, %g)%s",
+      ms, me, ss, se, dx, dy, undo_note(d, recorded));
+}
+
+void undo_or_redo(RV_Editor_Data* d, bool redo) {
+  const char* what = redo ? "redo" : "undo";
+  if (!d->history) {
+    say("Cannot %s: the editor has no undo memory", what);
+    return;
+  }
+  if ((redo ? history_redo_steps(d->history) : history_undo_steps(d->history)) == 0) {
+    say("Nothing to %s", what);
+    return;
+  }
+  Held h = remember(d);
+  u32 before = world->edits;
+  if (!(redo ? history_redo(d->history, world) : history_undo(d->history, world))) {
+    say("Cannot %s: out of memory", what);
+    return;
+  }
+  world->edits = before + 1;
+  d->lastStep = 0;
+  find_player();
+  settle(d, h);
+  say("%s: %u step%s left to undo, %u to redo", redo ? "Redone" : "Undone",
+      n(history_undo_steps(d->history)), plural(history_undo_steps(d->history)),
+      n(history_redo_steps(d->history)));
+}
+
+void escape(RV_Editor_Data* d) {
+  if (drawing(d)) {
+    cancel_drawing(d);
+  } else if (d->flag & RV_EDITOR_EDGE_MARKED) {
+    d->flag &= ~RV_EDITOR_EDGE_MARKED;
+    say("Mark cleared");
+  } else {
+    say("Nothing to cancel: Escape ends a drawing or clears the mark");
+  }
+}
+
+}  // namespace
+
+// ==== Keys =================================================================
+
+void RV_Editor_KeyDown(int key) {
+  RV_Editor_Data* d = OM_editor ? static_cast<RV_Editor_Data*>(OM_editor->data) : nullptr;
+  if (!d || !in_editor()) return;
+  const bool ctrl = keyboard.keys[OM_KEY_CTRL] != 0, shift = keyboard.keys[OM_KEY_SHIFT] != 0;
+  // With Ctrl held only undo and redo are ours: Ctrl+S and Ctrl+O belong to
+  // the game core, and the letters stay free for its shortcuts.
+  bool ours = ctrl ? key == OM_KEY_Z || key == OM_KEY_Y : false;
+  switch (ctrl ? 0 : key) {
+    case OM_KEY_INSERT:
+    case OM_KEY_ENTER:
+    case OM_KEY_BACKSPACE:
+    case OM_KEY_ESCAPE:
+    case OM_KEY_DELETE:
+    case OM_KEY_PAGE_UP:
+    case OM_KEY_PAGE_DOWN:
+    case OM_KEY_T:
+    case OM_KEY_F:
+    case OM_KEY_C:
+    case OM_KEY_L: ours = true; break;
+    default: break;
+  }
+  if (!ours) return;
+  if (!world) {
+    say("There is no world to edit");
+    return;
+  }
+  // A replaced world takes the history, the drawing and the mark with it;
+  // a drag still held ends here, as one step before this command's.
+  if (d->world != world) RV_Editor_WorldChanged(d);
+  if (d->selectedSector >= world_sector_count(world)) d->selectedSector = 0;
+  RV_Editor_StepClose(d);
+
+  if (ctrl) {
+    if (!refused_while_drawing(d)) undo_or_redo(d, key == OM_KEY_Y || shift);
+    return;
+  }
+  switch (key) {
+    case OM_KEY_INSERT: start_drawing(d); return;
+    case OM_KEY_ENTER:
+      if (drawing(d)) {
+        close_drawing(d);
+      } else {
+        say("Enter closes a drawn outline: Insert starts one");
+      }
+      return;
+    case OM_KEY_BACKSPACE: take_back_corner(d); return;
+    case OM_KEY_ESCAPE: escape(d); return;
+    default: break;
+  }
+  if (refused_while_drawing(d)) return;
+  switch (key) {
+    case OM_KEY_DELETE: shift ? delete_sector(d) : delete_vertex(d); return;
+    case OM_KEY_PAGE_UP: change_height(d, shift, kHeightStep); return;
+    case OM_KEY_PAGE_DOWN: change_height(d, shift, -kHeightStep); return;
+    case OM_KEY_T: cycle_wall(d); return;
+    case OM_KEY_F: cycle_flat(d, false); return;
+    case OM_KEY_C: cycle_flat(d, true); return;
+    case OM_KEY_L: link_edges(d); return;
+    default: return;
+  }
+}
+
+// ==== Map calls ===========================================================
+// The map viewport hands the drawing its presses and pointer moves, draws
+// its overlay, and opens and closes the undo step of a double-click.
+
+bool RV_Editor_DrawingPress(OM_Widget* view, RV_Editor_Data* d, const OM_Mouse* m) {
+  if (!drawing(d) || !in_editor()) return false;
+  if (m->buttons != OM_LMB || !world) return true;
+  d->pointerX = m->x;
+  d->pointerY = m->y;
+  d->pointerSeen = 1;
+  Target t = resolve(view, d, m->x, m->y);
+  reg count = corner_count(d);
+  for (reg k = 0; t.kind == Target::kVertex && k < count; ++k) {
+    if (corner(d, k)->vertex == t.index) {
+      t.kind = Target::kCorner;
+      t.index = k;
+    }
+  }
+  if (t.kind == Target::kCorner) {
+    corner_clicked(d, t.index, m->clicks);
+    return true;
+  }
+  OM_WorldVertex p = {t.x, t.y};
+  if (const char* fault = next_corner_fault(d, p)) {
+    say("Corner %u refused: %s", n(count + 1), fault);
+    return true;
+  }
+  OM_Corner c = {t.kind == Target::kVertex ? t.index : OM_NEW_VERTEX, t.x, t.y};
+  if (t.kind == Target::kEdge && !split_for_corner(d, t, &c.vertex)) return true;
+  OM_Collection_Push(d->corners, &c);
+  if (corner_count(d) != count + 1) {
+    say("Corner %u refused: out of memory", n(count + 1));
+  } else if (t.kind == Target::kEdge) {
+    say("Corner %u at (%g, %g): sector %u edge %u split there", n(count + 1), t.x, t.y, n(t.sector),
+        n(t.edge));
+  } else if (t.kind == Target::kVertex) {
+    say("Corner %u at vertex %u (%g, %g)", n(count + 1), n(t.index), t.x, t.y);
+  } else {
+    say("Corner %u at (%g, %g)", n(count + 1), t.x, t.y);
+  }
+  return true;
+}
+
+bool RV_Editor_DrawingPointer(RV_Editor_Data* d, const OM_Mouse* m) {
+  d->pointerX = m->x;
+  d->pointerY = m->y;
+  d->pointerSeen = 1;
+  return drawing(d) && in_editor();
+}
+
+void RV_Editor_DrawOverlay(OM_Widget* view, OM_Surface* surface, RV_Editor_Data* d) {
+  if (!world) return;
+  draw_mark(view, surface, d);
+  if (drawing(d)) draw_outline(view, surface, d);
+}
+
+void RV_Editor_StepOpen(RV_Editor_Data* d) {
+  RV_Editor_StepClose(d);
+  d->stepRecorded = record(d);
+  d->stepOpen = 1;
+  d->stepChanged = 0;
+}
+
+void RV_Editor_StepChanged(RV_Editor_Data* d) {
+  if (world) world->edits += 1;
+  if (d->stepOpen) d->stepChanged = 1;
+}
+
+void RV_Editor_StepClose(RV_Editor_Data* d) {
+  if (!d->stepOpen) return;
+  d->stepOpen = 0;
+  if (!d->stepRecorded) {
+    if (d->stepChanged && d->history) say("The edit is too large to undo");
+  } else if (!d->stepChanged) {
+    take_back(d);
+  }
+}
+
+bool RV_Editor_SplitEdge(reg sector, reg edge, f32 x, f32 y, reg* vertex) {
+  if (!world) return false;
+  reg keep = player_sector_index();
+  char why[160];
+  if (!world_split_edge(world, sector, edge, x, y, vertex, why, sizeof why)) {
+    say("Sector %u edge %u cannot be split: %s", n(sector), n(edge), why);
+    return false;
+  }
+  keep_player_sector(keep);
+  return true;
+}
+
+// ==== Editor lifetime ======================================================
+
+void RV_Editor_CommandsCreate(RV_Editor_Data* d) {
+  d->history = OM_CreateHistory(RV_EDITOR_HISTORY_BYTES);
+}
+
+void RV_Editor_CommandsRelease(RV_Editor_Data* d) {
+  if (!d) return;
+  OM_DestroyHistory(d->history);
+  d->history = nullptr;
+  OM_DestroyCollection(d->corners);
+  d->corners = nullptr;
+}
+
+void RV_Editor_CommandsWorldChanged(RV_Editor_Data* d) {
+  if (d->history) history_clear(d->history);
+  end_drawing(d);
+  d->flag &= ~RV_EDITOR_EDGE_MARKED;
+  d->stepOpen = 0;
+  d->lastStep = d->belowStep = 0;
+}
