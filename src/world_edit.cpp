@@ -43,11 +43,19 @@ void edit_memory_fail_after(reg grants) { grantsLeft = grants; }
 
 static constexpr u32 kNone = 0xFFFFFFFFu;
 
-// Whole arrays for the bulk passes, through the checked accessors: null when
-// empty, which the loops over them never index.
-static OM_WorldEdge* edges_of(const OM_WorldSector* s) { return sector_edge(s, 0); }
-static OM_WorldVertex* vertices_of(const OM_World* w) { return world_vertex(w, 0); }
-static OM_WorldSector* sectors_of(const OM_World* w) { return world_sector(w, 0); }
+// The storage of a collection, capacity and all. The checked accessors stop
+// at `length`; an edit reserves its room first and then writes into it past
+// the length (the first sector of an empty world included), so it needs the
+// block itself.
+static OM_WorldEdge* edges_of(const OM_WorldSector* s) {
+  return static_cast<OM_WorldEdge*>(s->edges->data);
+}
+static OM_WorldVertex* vertices_of(const OM_World* w) {
+  return static_cast<OM_WorldVertex*>(w->vertices->data);
+}
+static OM_WorldSector* sectors_of(const OM_World* w) {
+  return static_cast<OM_WorldSector*>(w->sectors->data);
+}
 
 // Room for `count` elements; what the collection holds does not change, so
 // growing ahead of an edit is invisible when the edit is then abandoned.

@@ -21,6 +21,7 @@
 
 #include "collection.h"
 #include "grid_support.h"
+#include "keys.h"
 #include "object_player.h"
 #include "scene_support.h"
 
@@ -89,7 +90,7 @@ class WorldEdit : public ::testing::Test {
     world = w;
     gameState = GAMEPLAY;
     memset(keyboard.keys, 0, sizeof keyboard.keys);
-    keyboard.keys['W'] = 1;
+    keyboard.keys[OM_KEY_W] = 1;
     std::vector<reg> seen = {world_sector_index(w, p->sector)};
     for (int i = 0; i < ticks; i++) {
       update_player();
@@ -206,6 +207,26 @@ TEST_F(WorldEdit, DrawnSectorsAreWoundAndJoined) {
 // Every half of a split portal moves a traveller as the whole did and is
 // paired with the half across; walls and portals without a partner leading
 // back split as they always have, both halves keeping the payload.
+// An empty world has no vertex or sector storage in use yet: the first
+// sector is written into room the edit reserved, past every length.
+TEST(WorldEditEmpty, TheFirstSectorOfAnEmptyWorld) {
+  OM_World* w = world_create();
+  ASSERT_NE(w, nullptr);
+  const OM_EditStyle style = {nullptr, nullptr, nullptr};
+  const OM_Corner square[] = {P(0, 0), P(1, 0), P(1, 1), P(0, 1)};
+  reg sector = 99, portals = 99;
+  char why[256] = "";
+  ASSERT_TRUE(
+      world_add_sector(w, square, 4, 0.0f, 1.0f, &style, &sector, &portals, why, sizeof why))
+      << why;
+  EXPECT_EQ(sector, 0u);
+  EXPECT_EQ(portals, 0u);
+  EXPECT_EQ(world_vertex_count(w), 4u);
+  EXPECT_TRUE(world_check(w, why, sizeof why)) << why;
+  EXPECT_EQ(get_sector_at(w, 0.5f, 0.5f), world_sector(w, 0));
+  release_world(w);
+}
+
 TEST_F(WorldEdit, SplitsKeepEveryPortalShift) {
   const struct {
     const char* name;
