@@ -534,10 +534,13 @@ struct Culling {
 };
 
 // How many pixels off the surface a box spanning `span` pixels must lie for
-// none of its lines to reach it; negative when no margin is safe.
+// none of its lines to reach it; negative when no margin is safe. At a gap
+// g the coordinates stay below g + w + h + span, so a gap beyond the drift
+// there and two pixels (truncation, and a position above -1 landing in
+// column 0) is safe once it passes twice the part that does not grow with g.
 f64 sector_margin(f64 span, f64 w, f64 h) {
   if (!(span <= 0x1p22)) return -1.0;
-  return 2.0 + 2.0 * span * (w + h + span + 1.0) * 0x1p-23;
+  return 2.0 * (2.0 + span * (w + h + span + 1.0) * 0x1p-23);
 }
 
 OM_WorldBox grown(OM_WorldBox b, f64 by) {
@@ -960,7 +963,7 @@ void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
   v = selected_vertex(data, world);
   v->x = x;
   v->y = y;
-  world_changed(world);
+  world_vertex_moved(world, data->selectedVertex);
   RV_Editor_StepChanged(data);
 }
 

@@ -9,6 +9,7 @@
 // ==== Lookup ====
 #include "world.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdarg>
@@ -391,9 +392,15 @@ enum : u8 {
   kBoxed = 8,     // the winding sum cannot reach pi outside `reach`
 };
 
+struct CellRange {
+  int x0, y0, x1, y1;
+  reg count() const { return reg(x1 - x0 + 1) * reg(y1 - y0 + 1); }
+};
+
 struct SectorPlace {
   OM_WorldBox box;    // the corners of its edges
   OM_WorldBox reach;  // `box` widened so that rounding cannot matter
+  CellRange filed;    // the cells it is listed in, while kFiled
   u8 flags;
 };
 
@@ -439,10 +446,15 @@ struct OM_WorldIndex {
   reg drawAlwaysCount;
   u32* findAlways;  // ... and those filed but not boxed
   reg findAlwaysCount;
-  u32* lostVertices;  // not finite points
+  u32* lostVertices;  // not finite points, and vertices moved since
   reg lostVertexCount;
   reg drawAlwaysCap, findAlwaysCap, lostCap;
   f32 filedSize;
+  // The sectors with an edge at each vertex: those of vertex v are
+  // users[usersStart[v] .. usersStart[v + 1]).
+  u32* usersStart;
+  u32* users;
+  reg usersStartCap, usersCap;
   IndexSet sectorSet;
   IndexSet vertexSet;
   i32* balance;  // per vertex, zero between sectors while the index is made
@@ -531,20 +543,31 @@ SectorPlace place_sector(const OM_WorldSector* s, const OM_WorldVertex* v, reg v
   return p;
 }
 
+// Lays one axis of cells of about `side` over lo..hi. The cells start a
+// fraction of a cell before `lo`, so that their borders fall between the
+// round coordinates a map is drawn on: an item whose side is a whole cell
+// then spans two cells along the axis rather than three.
+void shape_axis(f64 lo, f64 hi, f64 side, f64* origin, f64* per, int* n) {
+  const f64 span = hi - lo;
+  if (!(side > 0) || !(span > 0)) {
+    *origin = lo;
+    *per = 0.0;
+    *n = 1;
+    return;
+  }
+  if (span / side + 2.0 > 4096.0) side = span / 4094.0;
+  *origin = lo - 0.381966 * side;
+  *per = 1.0 / side;
+  *n = int(span / side) + 2;
+}
+
 // Shapes `g` over the box for about `target` near-square cells.
 void shape_grid(Grid* g, f64 x0, f64 y0, f64 x1, f64 y1, reg target) {
   const f64 w = x1 - x0, h = y1 - y0, cells = target < 1 ? 1.0 : f64(target);
   f64 side = sqrt(w * h / cells);
   if (!(side > 0)) side = fmax(w, h) / cells;
-  f64 nx = side > 0 ? ceil(w / side) : 1.0, ny = side > 0 ? ceil(h / side) : 1.0;
-  nx = fmin(fmax(nx, 1.0), 4096.0);
-  ny = fmin(fmax(ny, 1.0), 4096.0);
-  g->nx = int(nx);
-  g->ny = int(ny);
-  g->x0 = x0;
-  g->y0 = y0;
-  g->perX = w > 0 ? nx / w : 0.0;
-  g->perY = h > 0 ? ny / h : 0.0;
+  shape_axis(x0, x1, side, &g->x0, &g->perX, &g->nx);
+  shape_axis(y0, y1, side, &g->y0, &g->perY, &g->ny);
 }
 
 // Monotone in v, so a box's cells run from its low corner's to its high
@@ -555,11 +578,6 @@ int cell_of(f64 v, f64 origin, f64 per, int n) {
   if (c >= n) return n - 1;
   return int(c);
 }
-
-struct CellRange {
-  int x0, y0, x1, y1;
-  reg count() const { return reg(x1 - x0 + 1) * reg(y1 - y0 + 1); }
-};
 
 CellRange cells_of(const Grid& g, f64 x0, f64 y0, f64 x1, f64 y1) {
   return {cell_of(x0, g.x0, g.perX, g.nx), cell_of(y0, g.y0, g.perY, g.ny),
@@ -621,7 +639,7 @@ bool make_sector_grid(OM_WorldIndex* x, reg sectors) {
   }
   Grid* g = &x->sectorGrid;
   if (finite == 0) bx0 = by0 = bx1 = by1 = 0.0;
-  shape_grid(g, bx0, by0, bx1, by1, finite);
+  shape_grid(g, bx0, by0, bx1, by1, finite / 2);
   const reg cells = reg(g->nx) * reg(g->ny);
   if (!fit(&g->start, &g->startCap, cells + 1)) return false;
   memset(g->start, 0, (cells + 1) * sizeof(u32));
@@ -633,6 +651,7 @@ bool make_sector_grid(OM_WorldIndex* x, reg sectors) {
     const CellRange r = cells_of(*g, p.reach.x0, p.reach.y0, p.reach.x1, p.reach.y1);
     if (r.count() > reg(kMaxFiledCells)) continue;
     p.flags |= kFiled;
+    p.filed = r;
     filed += r.count();
     filedSize = fmax(filedSize, fmax(f64(p.box.x1) - p.box.x0, f64(p.box.y1) - p.box.y0));
     for (int cy = r.y0; cy <= r.y1; cy++)
@@ -680,7 +699,7 @@ bool make_vertex_grid(OM_WorldIndex* x, const OM_WorldVertex* v, reg vertices) {
   shape_grid(g, bx0, by0, bx1, by1, finite / 2);
   const reg cells = reg(g->nx) * reg(g->ny);
   if (!fit(&g->start, &g->startCap, cells + 1) || !fit(&g->items, &g->itemCap, finite) ||
-      !fit(&x->lostVertices, &x->lostCap, vertices - finite))
+      !fit(&x->lostVertices, &x->lostCap, vertices))
     return false;
   memset(g->start, 0, (cells + 1) * sizeof(u32));
   auto cell = [g](const OM_WorldVertex& p) {
@@ -701,6 +720,37 @@ bool make_vertex_grid(OM_WorldIndex* x, const OM_WorldVertex* v, reg vertices) {
   return true;
 }
 
+// Lists, for each vertex, the sectors with an edge at it, each once.
+bool make_users(OM_WorldIndex* x, OM_World* w, reg sectors, reg vertices) {
+  if (!fit(&x->usersStart, &x->usersStartCap, vertices + 1)) return false;
+  memset(x->usersStart, 0, (vertices + 1) * sizeof(u32));
+  // The sector last counted at each vertex, so that it counts once; every
+  // vertex's usersStart[v + 1] holds its count on the way.
+  auto each_use = [&](auto use) {
+    for (reg s = 0; s < sectors; s++) {
+      const OM_WorldSector* sector = world_sector(w, s);
+      const OM_WorldEdge* e = sector_edge(sector, 0);
+      for (reg k = 0; k < sector_edge_count(sector); k++)
+        for (u16 v : {e[k].v1, e[k].v2})
+          if (v < vertices && x->balance[v] != i32(s + 1)) {
+            x->balance[v] = i32(s + 1);
+            use(v, s);
+          }
+      for (reg k = 0; k < sector_edge_count(sector); k++)
+        for (u16 v : {e[k].v1, e[k].v2})
+          if (v < vertices) x->balance[v] = 0;
+    }
+  };
+  reg total = 0;
+  each_use([&](u16 v, reg) { x->usersStart[v + 1]++, total++; });
+  if (!fit(&x->users, &x->usersCap, total)) return false;
+  for (reg v = 0; v < vertices; v++) x->usersStart[v + 1] += x->usersStart[v];
+  each_use([&](u16 v, reg s) { x->users[x->usersStart[v]++] = u32(s); });
+  for (reg v = vertices; v > 0; v--) x->usersStart[v] = x->usersStart[v - 1];
+  x->usersStart[0] = 0;
+  return true;
+}
+
 bool make_index(OM_WorldIndex* x, OM_World* w) {
   x->ready = false;
   const reg sectors = world_sector_count(w), vertices = world_vertex_count(w);
@@ -711,7 +761,9 @@ bool make_index(OM_WorldIndex* x, OM_World* w) {
     return false;
   for (reg s = 0; s < sectors; s++)
     x->sectors[s] = place_sector(world_sector(w, s), v, vertices, x->balance);
-  if (!make_sector_grid(x, sectors) || !make_vertex_grid(x, v, vertices)) return false;
+  if (!make_sector_grid(x, sectors) || !make_vertex_grid(x, v, vertices) ||
+      !make_users(x, w, sectors, vertices))
+    return false;
   x->revision = w->revision;
   x->vertexBlock = w->vertices ? w->vertices->data : nullptr;
   x->vertexCount = vertices;
@@ -723,15 +775,18 @@ bool make_index(OM_WorldIndex* x, OM_World* w) {
 
 // The world's index, made again if the world changed since; null when it
 // cannot be made.
+bool describes(const OM_WorldIndex* x, const OM_World* w) {
+  return x && x->ready && x->revision == w->revision &&
+         x->vertexBlock == (w->vertices ? w->vertices->data : nullptr) &&
+         x->vertexCount == world_vertex_count(w) &&
+         x->sectorBlock == (w->sectors ? w->sectors->data : nullptr) &&
+         x->sectorCount == world_sector_count(w);
+}
+
 OM_WorldIndex* fresh_index(OM_World* w) {
   if (!w) return nullptr;
   OM_WorldIndex* x = w->index;
-  if (x && x->ready && x->revision == w->revision &&
-      x->vertexBlock == (w->vertices ? w->vertices->data : nullptr) &&
-      x->vertexCount == world_vertex_count(w) &&
-      x->sectorBlock == (w->sectors ? w->sectors->data : nullptr) &&
-      x->sectorCount == world_sector_count(w))
-    return x;
+  if (describes(x, w)) return x;
   if (!x) {
     x = static_cast<OM_WorldIndex*>(calloc(1, sizeof(OM_WorldIndex)));
     if (!x) return nullptr;
@@ -808,6 +863,57 @@ f32 world_indexed_sector_size(OM_World* w) {
   return x ? x->filedSize : 0.0f;
 }
 
+namespace {
+
+// Puts `i` into the ascending list unless it is there.
+void insert_once(u32* list, reg* count, u32 i) {
+  u32* at = std::lower_bound(list, list + *count, i);
+  if (at != list + *count && *at == i) return;
+  memmove(at + 1, at, reg(list + *count - at) * sizeof(u32));
+  *at = i;
+  *count += 1;
+}
+
+bool within(const CellRange& inner, const CellRange& outer) {
+  return outer.x0 <= inner.x0 && inner.x1 <= outer.x1 && outer.y0 <= inner.y0 &&
+         inner.y1 <= outer.y1;
+}
+
+}  // namespace
+
+void world_vertex_moved(OM_World* w, reg vertex) {
+  if (!w) return;
+  OM_WorldIndex* x = w->index;
+  const bool followed = describes(x, w) && vertex < x->vertexCount;
+  w->revision += 1;
+  if (!followed) return;  // the next lookup makes the index again
+  // Each sector at the vertex gets its new box. One that still lies in the
+  // cells it is filed under stays; one that has left them is tried by
+  // every lookup from now on, like a sector too large to file. The vertex
+  // itself is listed for every query, wherever it went.
+  const OM_WorldVertex* v = world_vertex(w, 0);
+  for (u32 k = x->usersStart[vertex]; k < x->usersStart[vertex + 1]; k++) {
+    const u32 s = x->users[k];
+    SectorPlace now = place_sector(world_sector(w, s), v, x->vertexCount, x->balance);
+    const SectorPlace& was = x->sectors[s];
+    const Grid& g = x->sectorGrid;
+    if ((was.flags & kFiled) && (now.flags & kFinite) &&
+        within(cells_of(g, now.reach.x0, now.reach.y0, now.reach.x1, now.reach.y1), was.filed)) {
+      now.flags |= kFiled;
+      now.filed = was.filed;
+      const f64 side = fmax(f64(now.box.x1) - now.box.x0, f64(now.box.y1) - now.box.y0);
+      x->filedSize = fmaxf(x->filedSize, side > FLT_MAX ? FLT_MAX : f32(side));
+    }
+    x->sectors[s] = now;
+    if (!(now.flags & kHasEdges)) continue;
+    if (!(now.flags & kFiled)) insert_once(x->drawAlways, &x->drawAlwaysCount, s);
+    if (!(now.flags & kFiled) || !(now.flags & kBoxed))
+      insert_once(x->findAlways, &x->findAlwaysCount, s);
+  }
+  insert_once(x->lostVertices, &x->lostVertexCount, u32(vertex));
+  x->revision = w->revision;
+}
+
 void world_release_index(OM_World* w) {
   if (!w || !w->index) return;
   OM_WorldIndex* x = w->index;
@@ -820,6 +926,8 @@ void world_release_index(OM_World* w) {
   free_set(&x->sectorSet);
   free_set(&x->vertexSet);
   free(x->balance);
+  free(x->usersStart);
+  free(x->users);
   free(x);
   w->index = nullptr;
 }

@@ -225,6 +225,10 @@ void add_world_vertex(OM_World* world, float x, float y);
 inline void world_changed(OM_World* w) {
   if (w) w->revision += 1;
 }
+// A vertex moved in place: like world_changed, but the index follows the
+// vertex instead of being made again, so that each step of a drag costs what
+// the vertex's own sectors cost.
+void world_vertex_moved(OM_World* w, reg vertex);
 
 // The first sector, in index order, whose outline winds around (x, y): the
 // sum of the angles its edges subtend at the point (f32 atan2f, wrapped

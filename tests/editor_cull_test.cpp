@@ -283,9 +283,11 @@ TEST_F(MapCulling, EditsShowInTheNextFrame) {
   stand(10.5f, 10.5f, 0.0f);
   look(showing(10, 10, 320, 232, 24));
   expect_same("before");
-  world_vertex(w, 10 * 31 + 10)->x = 10.4f;
-  world_changed(w);
-  expect_same("a vertex moved");
+  for (f32 x : {10.4f, 11.3f, 13.0f, 10.2f}) {  // dragged: the index follows
+    world_vertex(w, 10 * 31 + 10)->x = x;
+    world_vertex_moved(w, 10 * 31 + 10);
+    expect_same("a vertex dragged to " + std::to_string(x));
+  }
   reg vertex;
   ASSERT_TRUE(world_split_edge(w, 10 * 30 + 10, 0, 10.7f, 10.0f, &vertex, nullptr, 0));
   world_vertex(w, vertex)->y = 9.5f;

@@ -168,6 +168,28 @@ TEST(SectorLookup, EveryKindOfChangeIsSeenByTheNextLookup) {
          world_vertex(w, 6)->y -= 0.3f;
          world_changed(w);
        }},
+      {"a vertex dragged far out and back, step by step",
+       [](OM_World* w, OM_History*) {
+         // Followed by the index rather than made again: each step is
+         // checked where the vertex went, and around where it was.
+         for (int step = 0; step < 40; step++) {
+           const f32 t = f32(step < 20 ? step : 40 - step) / 20.0f;
+           world_vertex(w, 12)->x = 2.0f + 7.0f * t + 0.3f * f32(step % 3);
+           world_vertex(w, 12)->y = 2.0f + 5.0f * t;
+           world_vertex_moved(w, 12);
+           const OM_WorldVertex at = *world_vertex(w, 12);
+           expect_same_lookups(w,
+                               {{at.x - 0.2f, at.y},
+                                {at.x, at.y + 0.2f},
+                                {1.5f, 1.5f},
+                                {2.5f, 2.5f},
+                                {(at.x + 2) / 2, (at.y + 2) / 2}},
+                               "step " + std::to_string(step));
+           reg n = 0;
+           const u32* near = world_vertices_in(w, {at.x, at.y, at.x, at.y}, &n);
+           ASSERT_TRUE(near && std::find(near, near + n, 12u) != near + n);
+         }
+       }},
       {"an edge's end changed, then told",
        [](OM_World* w, OM_History*) {
          world_edge(w, 0, 1)->v2 = 12;
