@@ -24,11 +24,6 @@
 
 namespace {
 
-struct View {
-  f32 panX, panY, zoom;
-  int relative;
-};
-
 class MapCulling : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,13 +58,11 @@ class MapCulling : public ::testing::Test {
     hero.sector = get_sector_at(w, x, y);
     gameCamera.object = hero.object;
   }
-  void look(const View& v) {
-    data.camera.object = {v.panX, v.panY, v.zoom, 0.0f};
-    relative_map_mode = v.relative;
-  }
-  // The pan that puts map point (mx, my) at viewport pixel (px, py).
-  View showing(f32 mx, f32 my, f32 px, f32 py, f32 zoom) {
-    return {(px / 640.0f - 0.5f) * zoom - mx, (py / 464.0f - 0.5f) * zoom - my, zoom, 0};
+  // The view that puts map point (mx, my) at viewport pixel (px, py).
+  void look_at(f32 mx, f32 my, f32 px, f32 py, f32 zoom, int relative = 0) {
+    data.camera.object = {(px / 640.0f - 0.5f) * zoom - mx, (py / 464.0f - 0.5f) * zoom - my, zoom,
+                          0.0f};
+    relative_map_mode = relative;
   }
 
   std::vector<u32> frame(int culling, reg* selected) {
@@ -148,18 +141,16 @@ TEST_F(MapCulling, FramesAreTheSameWithAndWithoutIt) {
                                {-20, -10},  {643, 200},  {200, 467},     {0.5f, 0.5f},
                                {-0.5f, 99}, {99, -0.5f}, {-0.9f, -0.9f}, {639.5f, 463.5f}};
       for (const auto& p : places) {
-        look(showing(0, 0, p[0], p[1], zoom));
+        look_at(0, 0, p[0], p[1], zoom);
         expect_same(std::string(c.name) + " zoom " + std::to_string(zoom) + " vertex at " +
                     std::to_string(p[0]) + "," + std::to_string(p[1]));
-        look(showing(c.span, c.span, p[0], p[1], zoom));
+        look_at(c.span, c.span, p[0], p[1], zoom);
         expect_same(std::string(c.name) + " far corner at " + std::to_string(p[0]));
       }
     }
     for (int k = 0; k < c.randomViews; ++k) {
-      View v = showing(rng.unit() * c.span, rng.unit() * c.span, rng.unit() * 640, rng.unit() * 464,
-                       8 + rng.unit() * 56);
-      v.relative = rng.below(3) == 0;
-      look(v);
+      look_at(rng.unit() * c.span, rng.unit() * c.span, rng.unit() * 640, rng.unit() * 464,
+              8 + rng.unit() * 56, rng.below(3) == 0);
       stand(rng.unit() * c.span, rng.unit() * c.span, rng.unit() * 6.3f);
       const reg sectors = world_sector_count(w), vertices = world_vertex_count(w);
       data.selectedSector = reg(rng.below(int(sectors) + 1));
@@ -196,7 +187,7 @@ TEST_F(MapCulling, TheSelectionFollowsThePlayerAsTheWholeLoopDid) {
     add_sector(four, 0, 1, nullptr, nullptr, e, 4);
   }
   use(four);
-  look(showing(4, 0.5f, 320, 232, 12));
+  look_at(4, 0.5f, 320, 232, 12);
   const int none = -1, wayOut = 7;
   const int cases[][2] = {{2, 0}, {0, 2}, {1, 1}, {3, none}, {wayOut, 1}, {0, 3}, {3, 0}};
   for (const auto& c : cases) {
@@ -260,9 +251,7 @@ TEST_F(MapCulling, TheDrawingOverlayAndTheMarkAreTheSame) {
     keyboard.keys[OM_KEY_SHIFT] = mode / 2;
     for (f32 zoom : {8.0f, 24.0f, 64.0f}) {
       for (const auto& c : centres) {
-        View v = showing(c[0], c[1], 320, 232, zoom);
-        v.relative = mode % 2;
-        look(v);
+        look_at(c[0], c[1], 320, 232, zoom, mode % 2);
         for (const auto& p : pointers) {
           f32 x = p[0], y = p[1];
           RV_Editor_Viewport_ViewportToScreen(&view, &data.camera, &x, &y);
@@ -281,7 +270,7 @@ TEST_F(MapCulling, TheDrawingOverlayAndTheMarkAreTheSame) {
 TEST_F(MapCulling, EditsShowInTheNextFrame) {
   use(make_grid_world(30));
   stand(10.5f, 10.5f, 0.0f);
-  look(showing(10, 10, 320, 232, 24));
+  look_at(10, 10, 320, 232, 24);
   expect_same("before");
   for (f32 x : {10.4f, 11.3f, 13.0f, 10.2f}) {  // dragged: the index follows
     world_vertex(w, 10 * 31 + 10)->x = x;
