@@ -799,10 +799,18 @@ struct FlatRows {
   f32 zdcx[kBandRows];
 };
 
-struct CeilingCache {
-  u32 heightBits;
-  int filled;  // rows r0 .. filled are valid
+// The per-row constants of the floors (or the ceilings) at the two heights
+// drawn last. A world whose floors are all at one height fills one entry
+// once per band; a view that crosses one step between heights keeps both.
+struct FlatCache {
+  u32 heightBits;  // meaningless while the entry holds no rows
+  int from, to;    // band rows from .. to are valid
   FlatRows rows;
+};
+
+struct FlatCaches {
+  FlatCache entries[2];
+  int last;  // the entry used most recently; the other one goes first
 };
 
 // Band rows from .. to of a band that starts at target row r0.
@@ -824,10 +832,7 @@ const int kChunk = 16;  // columns drawn together: one cache line of a target ro
 // to the target row by row.
 struct Band {
   int r0, r1;
-  int floorFrom;  // floorRows holds band rows floorFrom .. r1 - r0
-  FlatRows floorRows;
-  CeilingCache ceilings[2];
-  int lastCeiling;
+  FlatCaches ceilings, floors;
   u32 stage[kChunk * kBandRows];
 };
 
@@ -1108,26 +1113,50 @@ u32 float_bits(f32 f) {
   return b;
 }
 
-// The ceiling's per-row constants for this height, computed down to band
-// row `rows` at least; two heights are kept, the most recent ones.
-const FlatRows& ceiling_rows(const View& v, Band* band, f32 height, int rows) {
+// The per-row constants of a floor or ceiling at this height, valid at least
+// for band rows from .. to. Ceilings ask from the top, floors down to the
+// bottom, so what an entry holds stays one run of rows.
+const FlatRows& fill_flat_cache(const View& v, int r0, FlatCaches* caches, f32 height, int from,
+                                int to) {
   u32 bits = float_bits(height);
   int k = -1;
   for (int i = 0; i < 2; ++i) {
-    if (band->ceilings[i].filled >= 0 && band->ceilings[i].heightBits == bits) k = i;
+    if (caches->entries[i].heightBits == bits) k = i;
   }
   if (k < 0) {
-    k = 1 - band->lastCeiling;
-    band->ceilings[k].heightBits = bits;
-    band->ceilings[k].filled = 0;
+    k = 1 - caches->last;
+    caches->entries[k].heightBits = bits;
+    caches->entries[k].to = caches->entries[k].from;
   }
-  band->lastCeiling = k;
-  CeilingCache& cache = band->ceilings[k];
-  if (cache.filled < rows) {
-    fill_flat_rows(v, band->r0, v.camz - height, cache.filled, rows, &cache.rows);
-    cache.filled = rows;
+  caches->last = k;
+  FlatCache& cache = caches->entries[k];
+  // Empty (just taken over, or unused so far in this band): start where asked.
+  if (cache.from >= cache.to) cache.from = cache.to = from;
+  f32 numerator = v.camz - height;
+  if (from < cache.from) {
+    fill_flat_rows(v, r0, numerator, from, cache.from, &cache.rows);
+    cache.from = from;
+  }
+  if (to > cache.to) {
+    fill_flat_rows(v, r0, numerator, cache.to, to, &cache.rows);
+    cache.to = to;
   }
   return cache.rows;
+}
+
+// Most columns ask for rows that the entry used last already holds: the
+// ceiling's from the top down to band row `to`, the floor's from band row
+// `from` to the bottom.
+inline const FlatRows& ceiling_rows(const View& v, Band* band, f32 height, int to) {
+  const FlatCache& last = band->ceilings.entries[band->ceilings.last];
+  if (last.heightBits == float_bits(height) && to <= last.to) return last.rows;
+  return fill_flat_cache(v, band->r0, &band->ceilings, height, 0, to);
+}
+
+inline const FlatRows& floor_rows(const View& v, Band* band, f32 height, int from) {
+  const FlatCache& last = band->floors.entries[band->floors.last];
+  if (last.heightBits == float_bits(height) && from >= last.from) return last.rows;
+  return fill_flat_cache(v, band->r0, &band->floors, height, from, band->r1 - band->r0);
 }
 
 // Casts the ray of column x and draws the band's rows of it into out. False
@@ -1140,7 +1169,7 @@ bool draw_column(const View& v, Band* band, int x, u32* out) {
   const OM_WorldSector* sector = hit.sector;
   f32 wallHeight = v.projectionDistance / z;
   f32 ceil = wallHeight * (sector->ceilingHeight - v.camz);
-  f32 floor = wallHeight * (v.camz + sector->floorHeight);
+  f32 floor = wallHeight * (v.camz - sector->floorHeight);
   f32 fH = static_cast<f32>(v.H);
   f32 top = static_cast<f32>(v.h2) - ceil, bottom = static_cast<f32>(v.h2) + floor;
   int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(top, fH), 0.0f));
@@ -1158,20 +1187,23 @@ bool draw_column(const View& v, Band* band, int x, u32* out) {
     flat_run(v, out, 0, ceilEnd, rows, xc, texture_of(sector->ceilingTexture));
   }
   wall_run(v, out, wallBegin, wallEnd, r0, hit, ceil, wallHeight);
-  if (floorBegin < band->floorFrom) {
-    fill_flat_rows(v, r0, v.camz, floorBegin, band->floorFrom, &band->floorRows);
-    band->floorFrom = floorBegin;
+  if (floorBegin < floorEnd) {
+    const FlatRows& rows = floor_rows(v, band, sector->floorHeight, floorBegin);
+    flat_run(v, out, floorBegin, floorEnd, rows, xc, texture_of(sector->floorTexture));
   }
-  flat_run(v, out, floorBegin, floorEnd, band->floorRows, xc, texture_of(sector->floorTexture));
   return true;
 }
 
 void draw_band(const View& v, u32* pixels, int first, int columnStep, Band* band) {
   // Floor and ceiling rows are set up on demand, only as far as some column
   // of this call reaches: the floor from the bottom up, the ceiling from the top down.
-  band->floorFrom = band->r1 - band->r0;
-  band->lastCeiling = 0;
-  band->ceilings[0].filled = band->ceilings[1].filled = -1;
+  band->ceilings.last = band->floors.last = 0;
+  // Empty entries, at the end from which their rows grow: no request fits.
+  for (int i = 0; i < 2; ++i) {
+    band->ceilings.entries[i].heightBits = band->floors.entries[i].heightBits = 0;
+    band->ceilings.entries[i].from = band->ceilings.entries[i].to = 0;
+    band->floors.entries[i].from = band->floors.entries[i].to = band->r1 - band->r0;
+  }
 
   int end = OM_MinI32(v.W, 0x10000);  // columns are numbered in 16 bits
   for (int x0 = first; x0 < end; x0 += kChunk * columnStep) {

@@ -140,10 +140,19 @@ int OM_CopyFile(const char* from, const char* to) {
     OM_ReleaseStream(in);
     return 0;
   }
+  // A read error looks like the end of the file: the length tells them apart.
+  uint64_t expected = 0, copied = 0;
+  int ok = OM_File_Size(from, &expected);
+  if (!ok) remember_error();
   u8 chunk[16384];
-  int ok = 1;
-  for (reg n; ok && (n = in->vTable->Read(in, chunk, sizeof chunk)) != 0;)
+  for (reg n;
+       ok && !faulted(OM_FILE_READ, from) && (n = in->vTable->Read(in, chunk, sizeof chunk)) != 0;
+       copied += n)
     ok = OM_WriteStream(out, chunk, n);
+  if (ok && copied != expected) {
+    snprintf(fileError, sizeof fileError, "'%s' could not be read to its end", from);
+    ok = 0;
+  }
   if (ok) ok = OM_SyncStream(out);
   OM_ReleaseStream(out);
   OM_ReleaseStream(in);

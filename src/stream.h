@@ -77,7 +77,8 @@ int OM_SyncStream(OM_Stream* stream);
 int OM_ReplaceFile(const char* from, const char* to);
 int OM_RemoveFile(const char* name);
 // `to` becomes a copy of `from`, flushed to disk. Not atomic by itself: copy
-// to a temporary name and replace.
+// to a temporary name and replace. A copy shorter than `from` was when the
+// copy began (a read that failed part-way) is a failure.
 int OM_CopyFile(const char* from, const char* to);
 // Why the last failed file operation failed: a short text for the console.
 const char* OM_FileError();
@@ -87,7 +88,16 @@ const char* OM_FileError();
 // refused it. `name` is the file for OPEN, REPLACE (the target) and REMOVE,
 // null for WRITE and SYNC. Running as root, permissions stop nothing, so
 // this is how the failure paths of saving are reached.
-enum OM_FileStep { OM_FILE_OPEN, OM_FILE_WRITE, OM_FILE_SYNC, OM_FILE_REPLACE, OM_FILE_REMOVE };
+// READ is asked before each read of a copy: failing it ends the reading
+// early, as a read error would (reads report errors and the end alike).
+enum OM_FileStep {
+  OM_FILE_OPEN,
+  OM_FILE_WRITE,
+  OM_FILE_SYNC,
+  OM_FILE_REPLACE,
+  OM_FILE_REMOVE,
+  OM_FILE_READ,
+};
 extern int (*OM_fileFault)(OM_FileStep step, const char* name);
 
 // ==== Platform layer ====
@@ -103,5 +113,6 @@ int OM_File_Rename(const char* from, const char* to);  // replacing `to`
 int OM_File_Delete(const char* name);
 OM_FileKind OM_File_Kind(const char* name);
 int OM_File_Time(const char* name, int64_t* when);
+int OM_File_Size(const char* name, uint64_t* size);
 // The system's reason for the last failure, as one line of text.
 void OM_File_DescribeError(char* out, reg size);

@@ -135,6 +135,13 @@ int OM_File_Time(const char* name, int64_t* when) {
   return 1;
 }
 
+int OM_File_Size(const char* name, uint64_t* size) {
+  struct stat st;
+  if (stat(name, &st) != 0) return 0;
+  *size = uint64_t(st.st_size);
+  return 1;
+}
+
 void OM_File_DescribeError(char* out, reg size) {
   if (!out || size == 0) return;
   snprintf(out, size, "%s", strerror(errno));

@@ -74,6 +74,13 @@ int OM_File_Time(const char* name, int64_t* when) {
   return 1;
 }
 
+int OM_File_Size(const char* name, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return 0;
+  *size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return 1;
+}
+
 void OM_File_DescribeError(char* out, reg size) {
   if (!out || size == 0) return;
   DWORD code = GetLastError();

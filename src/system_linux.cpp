@@ -174,6 +174,21 @@ int run_loop() {
   }
 }
 
+// A start that failed after SDL came up: SDL is shut down again, since its
+// message box cannot be shown through a video driver that shows nothing
+// (it faults), and the reason, which may be SDL's own text, is kept first.
+int give_up(const char* why, const char** reason) {
+  static char kept[256];
+  snprintf(kept, sizeof kept, "%s", why ? why : "");
+  *reason = kept;
+  SDL_FreeSurface(frame);
+  frame = nullptr;
+  if (window) SDL_DestroyWindow(window);
+  window = nullptr;
+  SDL_Quit();
+  return 1;
+}
+
 // Runs the window until it is closed. A window that cannot be made is a
 // failed start: 1, with SDL's reason left for the error box.
 int run_window(const char** reason) {
@@ -192,19 +207,14 @@ int run_window(const char** reason) {
   // nobody can see or close is a failed start, unless asked for by name.
   const char* driver = SDL_GetCurrentVideoDriver();
   if (!SDL_GetHint(SDL_HINT_VIDEODRIVER) && driver &&
-      (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) {
-    *reason = "There is no display to show the window on.";
-    return 1;
-  }
+      (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0))
+    return give_up("There is no display to show the window on.", reason);
   window = SDL_CreateWindow("OM_WND", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fb->w, fb->h,
                             SDL_WINDOW_HIDDEN);
   // The window ignores the alpha byte, so the pixels are read as XRGB.
   frame = SDL_CreateRGBSurfaceWithFormatFrom(fb->data, fb->w, fb->h, 32, fb->step * 4,
                                              SDL_PIXELFORMAT_RGB888);
-  if (!window || !frame) {
-    *reason = SDL_GetError();
-    return 1;
-  }
+  if (!window || !frame) return give_up(SDL_GetError(), reason);
   set_icon();
   SDL_StopTextInput();  // keys only: the game never reads characters
   SDL_ShowWindow(window);

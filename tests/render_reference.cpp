@@ -37,15 +37,14 @@ OM_Surface* usable(OM_Surface* t) {
 
 u32 texel(OM_Surface* t, int u, int v) { return t->data[u + t->step * v]; }
 
-// One pixel of floor (ceilingHeight unused) or ceiling.
-u32 flat_pixel(OM_Surface* tex, bool ceiling, f32 ceilingHeight, int x, int y, int W2, int H2,
-               int H) {
+// One pixel of a floor or ceiling at the given height.
+u32 flat_pixel(OM_Surface* tex, f32 height, int x, int y, int W2, int H2, int H) {
   if (!tex) return kMagenta;
   Camera* cam = OM_camera;
   f32 c = cosf(cam->object.angle);
   f32 s = sinf(cam->object.angle);
   f32 yd = static_cast<f32>(y - H2) / static_cast<f32>(H);
-  f32 zd = ceiling ? (cam->object.z - ceilingHeight) / yd : cam->object.z / yd;
+  f32 zd = (cam->object.z - height) / yd;
   f32 xd = (static_cast<f32>(x - W2) / static_cast<f32>(H)) * zd;
   f32 wy = cam->object.y + xd * c + zd * s;
   f32 wx = cam->object.x + zd * c - xd * s;
@@ -130,7 +129,7 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     z = z * cosf(rayAngle);
     f32 wallHeight = projectionDistance / z;
     f32 ceil = wallHeight * (sector->ceilingHeight - cam->object.z);
-    f32 floor = wallHeight * (cam->object.z + sector->floorHeight);
+    f32 floor = wallHeight * (cam->object.z - sector->floorHeight);
     int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(h2 - ceil, static_cast<f32>(H)), 0.0f));
     int y1 = static_cast<int>(OM_MaxF32(OM_MinF32(h2 + floor, static_cast<f32>(H)), 0.0f));
 
@@ -158,7 +157,7 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     u32* column = projection->data + x;
     for (int y = 0; y < y0; ++y) {
       column[projection->step * y] =
-          flat_pixel(usable(sector->ceilingTexture), true, sector->ceilingHeight, x, y, w2, h2, H);
+          flat_pixel(usable(sector->ceilingTexture), sector->ceilingHeight, x, y, w2, h2, H);
     }
     for (int y = y0; y < y1; ++y) {
       u32 pixel = kMagenta;
@@ -177,7 +176,7 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     }
     for (int y = OM_MaxI32(y1, 0); y < H; ++y) {
       column[projection->step * y] =
-          flat_pixel(usable(sector->floorTexture), false, 0.0f, x, y, w2, h2, H);
+          flat_pixel(usable(sector->floorTexture), sector->floorHeight, x, y, w2, h2, H);
     }
   }
 }

@@ -360,4 +360,80 @@ TEST_F(Render, BrokenEdgesAndTexturesOfAnySize) {
   for (OM_Surface* t : {one, wide, tall, empty, s}) OM_DestroySurface(t);
 }
 
+// Column 320 looks along y = 1 at the far wall x = 6 of a strip of two rooms,
+// x 0 .. 2 and 2 .. 6, joined at x = 2. From x = 3 the wall is 3 units away
+// (167.4 pixels per unit of height), from x = 1 through the portal 5 (100.5).
+TEST_F(Render, FloorsAppearAtTheirHeights) {
+  const f32 strip[][2] = {{0, 0}, {2, 0}, {2, 2}, {0, 2}, {6, 0}, {6, 2}};
+  world = make_world(strip, 6);
+  const OM_WorldEdge near[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
+                               textured_edge(2, 3, wall), textured_edge(3, 0, wall)};
+  const OM_WorldEdge far[] = {textured_edge(1, 4, wall), textured_edge(4, 5, wall),
+                              textured_edge(5, 2, wall), portal_edge(2, 1, 0, 1)};
+  add_sector(world, 0, 2, flat, flat, near, 4);
+  add_sector(world, 0, 2, flat, flat, far, 4);
+  struct Case {
+    const char* what;
+    f32 x, eye, nearFloor, farFloor;
+    int line;  // the far room's first floor row in column 320
+  };
+  const Case cases[] = {
+      {"floor at 0", 3, 0.5f, 0, 0, 323},
+      {"raised floor: higher", 3, 0.5f, 0, 0.25f, 281},
+      {"lowered floor: lower", 3, 0.5f, 0, -0.25f, 365},
+      {"eye below the floor", 3, 0.5f, 0, 1.0f, 156},
+      {"through the portal: the far room's floor", 1, 0.5f, -1.0f, 0.25f, 265},
+  };
+  auto floor_line = [](OM_Surface* s) {
+    int y = s->h;
+    while (y > 0 && tag_of(pixel(s, 320, y - 1)) == kFlatTag) --y;
+    return y;
+  };
+  // Raising the eye, every floor and every ceiling together changes no pixel.
+  auto set_heights = [&](const Case& c, f32 lift) {
+    place(c.x, 1, c.eye + lift, 0, c.x < 2 ? 0 : 1);
+    world_sector(world, 0)->floorHeight = c.nearFloor + lift;
+    world_sector(world, 1)->floorHeight = c.farFloor + lift;
+    world_sector(world, 0)->ceilingHeight = world_sector(world, 1)->ceilingHeight = 2 + lift;
+  };
+  OM_Surface *a = blank(640, 480), *b = blank(640, 480);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    set_heights(c, 0);
+    draw_game_viewport(a);
+    EXPECT_EQ(floor_line(a), c.line);
+    expect_reference_frame(640, 480);
+    set_heights(c, 0.75f);
+    draw_game_viewport(b);
+    EXPECT_EQ(memcmp(a->data, b->data, 640 * 480 * 4), 0);
+  }
+  for (OM_Surface* s : {a, b}) OM_DestroySurface(s);
+  free_world(world);
+}
+
+// The sample world's five rooms have five floor and four ceiling heights, so
+// columns of one frame keep changing between them. The eye stands below a
+// floor, exactly at one and above all.
+TEST_F(Render, SeveralFloorHeightsMatchTheReference) {
+  OM_World* sample = load_world(OM_SOURCE_DIR "/examples/sample.world");
+  ASSERT_NE(sample, nullptr);
+  use_pattern_textures(sample, wall, flat);
+  world = sample;
+  const View views[] = {
+      {2, 2, 1, 0, 0},        {5.5f, 2, 0.3f, 0.1f, 0},   {8, 2, 0.25f, kPi, 1},
+      {12, 2, 1.6f, 1.4f, 2}, {3, -1.5f, 0.3f, -2.0f, 3}, {3, 2, 1.2f, 1.2f, 0},
+      {3, 5, 0.1f, -1.9f, 4}, {13, 3.5f, 4.5f, 2.6f, 2},
+  };
+  for (const View& v : views) {
+    SCOPED_TRACE(testing::Message() << "camera (" << v.x << ", " << v.y << ") z " << v.z);
+    place(v);
+    ASSERT_EQ(get_sector_at(world, v.x, v.y), thePlayer.sector);
+    expect_reference_frame(640, 480);
+    expect_interlaced_reference_frames(320, 240);
+  }
+  place(views[0]);
+  expect_reference_frame(640, 1100);
+  release_world(sample);
+}
+
 }  // namespace

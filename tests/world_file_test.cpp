@@ -523,6 +523,29 @@ TEST(WorldSave, AFailureAtAnyStepKeepsThePreviousFileAndRemovesTheTemporaries) {
   release_world(w);
 }
 
+// A read that fails part-way ends like the end of the file: the backup's
+// copy must not take a short copy for a whole one.
+TEST(WorldSave, ABackupCutShortByAReadErrorIsAFailure) {
+  Scratch scratch("short");
+  const std::string name = scratch.at("w.world");
+  OM_World* w = world_builtin();
+  save_world(name.c_str(), w);
+  const std::string first = file_bytes(name);
+  world_vertex(w, 3)->x = 1.5f;
+  fault = {OM_FILE_READ, "w.world", 0, 0};
+  OM_fileFault = inject;
+  buffer[0] = '\0';
+  save_world(name.c_str(), w);
+  OM_fileFault = nullptr;
+  EXPECT_EQ(buffer, "Can't open file '" + name +
+                        "' for writing!\ncan't keep the previous version as '" + name + ".bak': '" +
+                        name + "' could not be read to its end\n");
+  EXPECT_EQ(file_bytes(name), first);
+  EXPECT_FALSE(fs::exists(name + ".bak") || fs::exists(name + ".tmp") ||
+               fs::exists(name + ".bak.tmp"));
+  release_world(w);
+}
+
 TEST(WorldSave, BackupHoldsThePreviousVersionAndAnIdenticalSaveWritesNothing) {
   Scratch scratch("backup");
   const std::string name = scratch.at("w.world");

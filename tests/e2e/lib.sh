@@ -28,10 +28,13 @@ e2e_init() {
 }
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
 
+# The server is waited for: one still shutting down removes its lock and
+# socket files while the next test's server, on the same display number, is
+# starting, and that test's program then finds no display.
 e2e_cleanup() {
   [ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null || true
   stop_wineserver
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || { kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null; } || true
 }
 
 # Xvfb on a display it picks itself; exports DISPLAY. Two servers starting
