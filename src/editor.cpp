@@ -28,6 +28,7 @@
 #include "surface.h"
 #include "ui_console.h"
 #include "world.h"
+#include "world_index.h"
 
 // ==== Shell ================================================================
 

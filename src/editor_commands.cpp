@@ -32,6 +32,7 @@
 #include "ui_console.h"
 #include "world.h"
 #include "world_edit.h"
+#include "world_index.h"
 
 // ==== Helpers ==============================================================
 

@@ -213,8 +213,8 @@ bool save_world(const char* filename, OM_World* world);
 void add_world_vertex(OM_World* world, float x, float y);
 
 // ==== Lookup by place ====
-// get_sector_at and the editor's map ask an index of the world where things
-// lie, so that their cost follows the place asked about rather than the size
+// get_sector_at and the editor's map ask an index of the world (world_index.h) where
+// things lie, so that their cost follows the place asked about rather than the size
 // of the world. The index is checked on every use against the world's
 // revision and the blocks and lengths of its vertex and sector collections,
 // and made again when they differ. Appending or removing vertices or sectors
@@ -235,29 +235,3 @@ void world_vertex_moved(OM_World* w, reg vertex);
 // against the double pi) reaches pi. Edges naming a missing vertex add
 // nothing; a sector with no edges never qualifies.
 OM_WorldSector* get_sector_at(OM_World* world, float x, float y);
-
-// A closed box of the plane.
-struct OM_WorldBox {
-  f32 x0, y0, x1, y1;
-};
-
-// The sectors with an edge that may lie in `area` (a finite box), in
-// ascending order: those whose box meets it, and every sector too large for
-// the index or with a corner that is not a finite point, which the caller
-// checks with world_sector_bounds. Sectors without edges between existing
-// vertices are never listed. Null (and *count 0) when the index cannot be
-// made (memory): then every sector must be tried. The list is the index's
-// and lasts until the next call of this function or the next change.
-const u32* world_sectors_in(OM_World* w, OM_WorldBox area, reg* count);
-// Likewise the vertices in `area`, and every vertex that is not a finite
-// point, in ascending order.
-const u32* world_vertices_in(OM_World* w, OM_WorldBox area, reg* count);
-// The box around a sector's edges whose two vertices exist. False when it
-// has none, a corner is not finite, or the index cannot be made.
-bool world_sector_bounds(OM_World* w, reg sector, OM_WorldBox* box);
-// The longest side of the box of any sector that world_sectors_in filters by
-// its box (the others are always listed); 0 when there is none.
-f32 world_indexed_sector_size(OM_World* w);
-// Frees the index; the next lookup makes it again. For worlds not released
-// with release_world.
-void world_release_index(OM_World* w);

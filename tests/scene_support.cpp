@@ -18,6 +18,7 @@
 #include "ui_menubar.h"
 #include "ui_widget.h"
 #include "world_file.h"
+#include "world_index.h"
 
 // ---- Worlds and textures -------------------------------------------------
 

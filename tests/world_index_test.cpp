@@ -3,6 +3,8 @@
 // and where rounding bites (vertices, edge midpoints, the edges of every
 // sector's box an ulp inside and outside); and the index kept fresh through
 // every kind of change.
+#include "world_index.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
