@@ -1,11 +1,13 @@
 // libFuzzer target for the world-file reader. Whatever the bytes, the reader
 // either refuses them with a reason or gives a world that holds the
 // invariant, that the writer can write, and whose text reads back to the
-// same text. Build and run with tests/fuzz/run.sh.
+// same text, and whose index finds the sector the plain winding test finds
+// at the start and at every vertex. Build and run with tests/fuzz/run.sh.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "sector_reference.h"
 #include "world.h"
 #include "world_file.h"
 
@@ -20,6 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (!world_check(w, nullptr, 0)) __builtin_trap();
+  // Points where rounding bites: the start and the first vertices.
+  if (get_sector_at(w, w->start.x, w->start.y) !=
+      reference_get_sector_at(w, w->start.x, w->start.y))
+    __builtin_trap();
+  for (reg v = 0; v < world_vertex_count(w) && v < 64; v++) {
+    const OM_WorldVertex* p = world_vertex(w, v);
+    if (get_sector_at(w, p->x, p->y) != reference_get_sector_at(w, p->x, p->y)) __builtin_trap();
+  }
   reg n = 0, m = 0;
   char* text = world_format(w, &n, why, sizeof why);
   if (!text) __builtin_trap();
