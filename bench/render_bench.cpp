@@ -1,6 +1,6 @@
 // Benchmarks of the first-person renderer and the simulation, as ratios to a frame copy.
 //
-// Each is printed at the end as a ratio to the median time of copying one
+// Each is printed after the run as a ratio to the median time of copying one
 // 640 x 480 frame in the same run, and each interlaced frame also as a ratio
 // to the same full frame. Every rendered frame is first checked against the
 // plain per-pixel reference, in the mode it is timed in; a difference fails
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "editor.h"
 #include "keys.h"
 #include "object_camera.h"
@@ -212,6 +213,12 @@ BENCHMARK(BM_GetSectorAt)
 
 namespace {
 
+// The benchmarks of this file, by name: the first-person frames, the copy
+// and the simulation.
+bool is_render_bench(const std::string& name) {
+  return name.rfind("frame/", 0) == 0 || name.rfind("BM_", 0) == 0;
+}
+
 // Interlaced frames beside the full frames of the same view, size and level.
 const char* const kInterlacedPairs[][2] = {
     {"interlaced_start", "full_start"},
@@ -220,57 +227,31 @@ const char* const kInterlacedPairs[][2] = {
     {"interlaced_start_no_vectors", "full_start_no_vectors"},
 };
 
-// Prints the usual table, then every median as a multiple of the copy's, then
-// every interlaced frame as a fraction of its full frame.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      if (r.run_type != Run::RT_Aggregate || r.error_occurred) continue;
-      std::string name = r.run_name.function_name;
-      if (!r.run_name.args.empty()) name += "/" + r.run_name.args;
-      if (r.aggregate_name == "median") {
-        order.push_back(name);
-        medians[name] = r.GetAdjustedRealTime();
-      }
-      if (r.aggregate_name == "min") minima[name] = r.GetAdjustedRealTime();
+// Every median as a multiple of the copy's, then every interlaced frame as a
+// fraction of its full frame.
+void print_summary(const BenchResults& r) {
+  auto medians = r.medians, minima = r.minima;
+  auto copy = medians.find("BM_FrameCopy");
+  if (copy != medians.end() && copy->second > 0) {
+    double copyMin = minima["BM_FrameCopy"];
+    printf("\nAs a multiple of copying one 640 x 480 frame (median %.1f us, fastest %.1f us):\n",
+           copy->second, copyMin);
+    printf("  %-40s %7s %7s\n", "", "median", "fastest");
+    for (const std::string& name : r.order) {
+      if (!is_render_bench(name)) continue;
+      printf("  %-40s %7.3f %7.3f\n", name.c_str(), medians[name] / copy->second,
+             copyMin > 0 ? minima[name] / copyMin : 0.0);
     }
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    auto copy = medians.find("BM_FrameCopy");
-    if (copy != medians.end() && copy->second > 0) {
-      double copyMin = minima["BM_FrameCopy"];
-      printf("\nAs a multiple of copying one 640 x 480 frame (median %.1f us, fastest %.1f us):\n",
-             copy->second, copyMin);
-      printf("  %-40s %7s %7s\n", "", "median", "fastest");
-      for (const std::string& name : order) {
-        printf("  %-40s %7.3f %7.3f\n", name.c_str(), medians[name] / copy->second,
-               copyMin > 0 ? minima[name] / copyMin : 0.0);
-      }
-    }
-    printf("\n");
-    for (const auto& pair : kInterlacedPairs) {
-      std::string a = std::string("frame/") + pair[0], b = std::string("frame/") + pair[1];
-      if (!medians.count(a) || !medians.count(b) || medians[b] <= 0) continue;
-      printf("interlaced / full frame: %.2f (fastest %.2f) for %s / %s\n", medians[a] / medians[b],
-             minima[b] > 0 ? minima[a] / minima[b] : 0.0, pair[0], pair[1]);
-    }
+  printf("\n");
+  for (const auto& pair : kInterlacedPairs) {
+    std::string a = std::string("frame/") + pair[0], b = std::string("frame/") + pair[1];
+    if (!medians.count(a) || !medians.count(b) || medians[b] <= 0) continue;
+    printf("interlaced / full frame: %.2f (fastest %.2f) for %s / %s\n", medians[a] / medians[b],
+           minima[b] > 0 ? minima[a] / minima[b] : 0.0, pair[0], pair[1]);
   }
+}
 
- private:
-  std::vector<std::string> order;
-  std::map<std::string, double> medians, minima;
-};
+const bool kSummary = bench_add_summary(print_summary);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "collection.h"
 #include "draw.h"
@@ -27,6 +28,7 @@
 #include "surface.h"
 #include "ui_console.h"
 #include "world.h"
+#include "world_index.h"
 
 // ==== Shell ================================================================
 
@@ -38,6 +40,7 @@ int drawCamera = 1;
 int vertexSize = 4;
 int relative_map_mode = 0;
 u32 OM_Editor_Viewport_GridColor = 0xFF333333;
+int mapCulling = 1;
 f32 editor_scale = 8.0f;
 int snap_grid_x = 10;
 int snap_grid_y = 10;
@@ -517,6 +520,89 @@ void fill_selected(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_W
   }
 }
 
+// What can reach the surface. A line's pixels come from its truncated end
+// points by f32 steps, whose rounding can carry them off the ideal line: for
+// a line of L pixels among coordinates of magnitude M, by at most
+// L * (M + 1) * 2^-23. A sector is left out only when its box lies farther
+// off the surface than that, the truncation and the rounding of the
+// transform together (sector_margin); a vertex only when its square and its
+// label both fall outside.
+struct Culling {
+  OM_WorldBox view;   // the map under the surface, with the transform's rounding
+  f64 unitsPerPixel;  // map units that a pixel of margin takes, turned or not
+  f64 pixelsPerUnit;  // the larger of the two scales
+  f64 w, h;           // the surface
+};
+
+// How many pixels off the surface a box spanning `span` pixels must lie for
+// none of its lines to reach it; negative when no margin is safe. At a gap
+// g the coordinates stay below g + w + h + span, so a gap beyond the drift
+// there and two pixels (truncation, and a position above -1 landing in
+// column 0) is safe once it passes twice the part that does not grow with g.
+f64 sector_margin(f64 span, f64 w, f64 h) {
+  if (!(span <= 0x1p22)) return -1.0;
+  return 2.0 * (2.0 + span * (w + h + span + 1.0) * 0x1p-23);
+}
+
+OM_WorldBox grown(OM_WorldBox b, f64 by) {
+  return {f32(b.x0 - by), f32(b.y0 - by), f32(b.x1 + by), f32(b.y1 + by)};
+}
+
+bool start_culling(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World* w,
+                   Culling* c) {
+  if (!mapCulling || !w ||
+      !RV_Editor_Viewport_MapArea(self, camera, 0.0f, 0.0f, (f32)surface->w, (f32)surface->h,
+                                  &c->view))
+    return false;
+  const f64 z = camera->object.z, sx = self->w / z, sy = self->h / z;
+  c->pixelsPerUnit = fmax(sx, sy);
+  c->unitsPerPixel = 2.0 / fmin(sx, sy);
+  c->w = surface->w;
+  c->h = surface->h;
+  return true;
+}
+
+bool sector_may_show(const Culling& c, OM_World* w, reg i) {
+  OM_WorldBox b;
+  if (!world_sector_bounds(w, i, &b)) return true;
+  const f64 span = ((f64)b.x1 - b.x0 + ((f64)b.y1 - b.y0)) * c.pixelsPerUnit;
+  const f64 margin = sector_margin(span, c.w, c.h);
+  if (margin < 0.0) return true;
+  const OM_WorldBox near = grown(c.view, margin * c.unitsPerPixel);
+  return b.x0 <= near.x1 && near.x0 <= b.x1 && b.y0 <= near.y1 && near.y0 <= b.y1;
+}
+
+// The sectors pass 1 may have to outline, in index order; null when every
+// sector must be tried. Each still goes through sector_may_show.
+const u32* sectors_near(const Culling& c, OM_World* w, reg* count) {
+  const f64 widest = 2.0 * world_indexed_sector_size(w) * c.pixelsPerUnit;
+  const f64 margin = sector_margin(widest, c.w, c.h);
+  if (margin < 0.0) return nullptr;
+  return world_sectors_in(w, grown(c.view, margin * c.unitsPerPixel), count);
+}
+
+// The vertices whose square or label can reach the surface, in index order;
+// null when every vertex must be tried.
+const u32* vertices_near(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World* w,
+                         reg* count) {
+  if (!mapCulling || !w) return nullptr;
+  const f64 size = fabs((f64)vertexSize);
+  f64 right = size, down = size;
+  if (drawVerticesLabel && OM_font) {
+    f64 chars = 2.0;  // "V" and the widest index's digits
+    for (reg n = world_vertex_count(w); n >= 10; n /= 10) chars += 1.0;
+    const f64 fw = fmax(OM_font->w, 0), fh = fmax(OM_font->h, 0);
+    right = fmax(right, fw / 2.0 + fw * chars);
+    down = fmax(down, fh / 2.0 + fh);
+  }
+  OM_WorldBox area;
+  if (!RV_Editor_Viewport_MapArea(self, camera, (f32)(-right - 2.0), (f32)(-down - 2.0),
+                                  (f32)(surface->w + size + 2.0), (f32)(surface->h + size + 2.0),
+                                  &area))
+    return nullptr;
+  return world_vertices_in(w, area, count);
+}
+
 // Decimal digits of the vertex index behind the "V"; any index fits.
 char labelText[24] = "V";
 
@@ -573,6 +659,47 @@ void RV_Editor_Viewport_ScreenToViewport(OM_Widget* self, OM_Camera* camera, f32
   *y = py;
 }
 
+bool RV_Editor_Viewport_MapArea(OM_Widget* self, OM_Camera* camera, f32 x0, f32 y0, f32 x1, f32 y1,
+                                OM_WorldBox* area) {
+  const f64 z = camera->object.z, w = self->w, h = self->h;
+  if (!(z > 0.0) || !std::isfinite(z) || !(w > 0.0) || !(h > 0.0)) return false;
+  const f64 panX = camera->object.x, panY = camera->object.y;
+  const bool turned = relative_map_mode && OM_camera;
+  f64 s = 0.0, c = 0.0, det = 1.0, camX = 0.0, camY = 0.0;
+  if (turned) {
+    // The f32 sine and cosine of the forward turn, undone in double.
+    const f32 a = OM_camera->object.angle - 3.1415927f;
+    s = sinf(a);
+    c = cosf(a);
+    det = s * s + c * c;
+    camX = OM_camera->object.x;
+    camY = OM_camera->object.y;
+  }
+  f64 lowX = INFINITY, lowY = INFINITY, highX = -INFINITY, highY = -INFINITY;
+  for (f64 px : {(f64)x0, (f64)x1}) {
+    for (f64 py : {(f64)y0, (f64)y1}) {
+      f64 mx = (px / w - 0.5) * z - panX, my = (py / h - 0.5) * z - panY;
+      if (turned) {
+        const f64 tx = (s * mx + c * my) / det + camX;
+        my = (s * my - c * mx) / det + camY;
+        mx = tx;
+      }
+      if (!std::isfinite(mx) || !std::isfinite(my)) return false;
+      lowX = fmin(lowX, mx);
+      lowY = fmin(lowY, my);
+      highX = fmax(highX, mx);
+      highY = fmax(highY, my);
+    }
+  }
+  // The f32 transform errs by a few ulp of the magnitudes it meets.
+  const f64 magnitude = fmax(fmax(fabs(lowX), fabs(highX)), fmax(fabs(lowY), fabs(highY)));
+  const f64 slack =
+      0x1p-16 * (magnitude + fabs(panX) + fabs(panY) + fabs(camX) + fabs(camY) + z + 1.0);
+  if (!(magnitude + slack < 1e37)) return false;
+  *area = {(f32)(lowX - slack), (f32)(lowY - slack), (f32)(highX + slack), (f32)(highY + slack)};
+  return true;
+}
+
 void OM_SnapToGrid(f32* x, f32* y, f32 sx, f32 sy) {
   *x = roundf(*x / sx) * sx;
   *y = roundf(*y / sy) * sy;
@@ -600,12 +727,25 @@ void OM_Editor_Viewport_DrawSectors(OM_Widget* self, OM_Surface* surface, OM_Cam
                                     OM_World* w) {
   RV_Editor_Data* data = editor_data();
   if (!data || !w) return;
-  reg count = world_sector_count(w);
-  for (reg i = 0; i < count; ++i) {
-    if (i == data->selectedSector) continue;
+  // The selection follows the player from sector to sector. Pass 1 leaves
+  // out the sector selected as it goes: the old selection, unless the
+  // player's sector comes before it and takes the selection first.
+  const reg count = world_sector_count(w);
+  const reg playerSector = player ? world_sector_index(w, player->sector) : count;
+  reg skipped = data->selectedSector;
+  if (playerSector < count) {
+    if (playerSector < skipped) skipped = count;
+    data->selectedSector = playerSector;
+  }
+  Culling cull;
+  reg listed = 0;
+  const u32* list =
+      start_culling(self, surface, camera, w, &cull) ? sectors_near(cull, w, &listed) : nullptr;
+  const reg passes = list ? listed : count;
+  for (reg k = 0; k < passes; ++k) {
+    const reg i = list ? list[k] : k;
+    if (i == skipped || (list && !sector_may_show(cull, w, i))) continue;
     OM_WorldSector* s = world_sector(w, i);
-    // The selection follows the player from sector to sector.
-    if (player && player->sector == s) data->selectedSector = i;
     outline_sector(self, surface, camera, w, s, kWall, kPortal, sector_edge_count(s));
   }
 
@@ -620,9 +760,12 @@ void OM_Editor_Viewport_DrawSectors(OM_Widget* self, OM_Surface* surface, OM_Cam
 void OM_Editor_Viewport_DrawVertices(OM_Widget* self, OM_Surface* surface, OM_Camera* camera,
                                      OM_World* w) {
   RV_Editor_Data* data = editor_data();
-  reg count = world_vertex_count(w);
+  reg listed = 0;
+  const u32* list = vertices_near(self, surface, camera, w, &listed);
+  const reg passes = list ? listed : world_vertex_count(w);
   f32 size = (f32)vertexSize;
-  for (reg i = 0; i < count; ++i) {
+  for (reg k = 0; k < passes; ++k) {
+    const reg i = list ? list[k] : k;
     f32 x, y;
     map_vertex(self, camera, w, i, &x, &y);
     bool selected = data && (data->flag & RV_EDITOR_VERTEX_SELECTED) && i == data->selectedVertex;
@@ -693,6 +836,7 @@ bool append_vertex(OM_World* w, f32 x, f32 y, reg* index) {
   OM_WorldVertex v = {x, y};
   OM_Collection_Push(w->vertices, &v);
   if (world_vertex_count(w) != count + 1) return false;
+  world_changed(w);
   *index = count;
   return true;
 }
@@ -820,6 +964,7 @@ void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
   v = selected_vertex(data, world);
   v->x = x;
   v->y = y;
+  world_vertex_moved(world, data->selectedVertex);
   RV_Editor_StepChanged(data);
 }
 

@@ -12,6 +12,7 @@ struct OM_Collection;
 struct OM_History;
 struct OM_Surface;
 struct OM_World;
+struct OM_WorldBox;
 
 // View settings, toggled across the program (keys, the menu bar commands).
 extern int draw_portals;  // also makes the renderer see through portals
@@ -21,6 +22,11 @@ extern int drawCamera;
 extern int vertexSize;  // half the side of a vertex square, pixels
 extern int relative_map_mode;
 extern u32 OM_Editor_Viewport_GridColor;
+// Non-zero: the map draws only the sectors and vertices that can reach the
+// viewport, found through the world's index, and its drawing overlay looks
+// only near the pointer. Zero walks the whole world, pixel for pixel the
+// same; the tests compare the two.
+extern int mapCulling;
 // Kept for the design, read by nothing yet: the N key and the menu toggle
 // draw_edges, the wheel steps editor_scale, the menu steps the snap grid;
 // the map draws every edge, zooms by its own camera and snaps to 0.5.
@@ -111,6 +117,13 @@ void RV_Editor_Viewport_ViewportToScreen(OM_Widget* self, OM_Camera* camera, f32
 // Viewport pixel -> map point, in place; in relative map mode it also undoes
 // the turn about the game camera, so it inverts ViewportToScreen fully.
 void RV_Editor_Viewport_ScreenToViewport(OM_Widget* self, OM_Camera* camera, f32* x, f32* y);
+// The map coordinates that can show in the viewport pixels x0..x1, y0..y1
+// (a rectangle that may reach beyond the viewport), as a box generous by a
+// little more than rounding; in relative map mode the box around the turned
+// rectangle. False when the view cannot be inverted (a zoom that is not
+// positive and finite, or coordinates beyond any f32).
+bool RV_Editor_Viewport_MapArea(OM_Widget* self, OM_Camera* camera, f32 x0, f32 y0, f32 x1, f32 y1,
+                                OM_WorldBox* area);
 // Rounds to the nearest multiple of sx and sy, halves away from zero.
 void OM_SnapToGrid(f32* x, f32* y, f32 sx, f32 sy);
 

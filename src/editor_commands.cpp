@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "collection.h"
@@ -31,6 +32,7 @@
 #include "ui_console.h"
 #include "world.h"
 #include "world_edit.h"
+#include "world_index.h"
 
 // ==== Helpers ==============================================================
 
@@ -319,10 +321,41 @@ Target on_edge(reg s, reg k, f32 t, f32 x, f32 y) {
   return {Target::kEdge, 0, s, k, x, y};
 }
 
+// The vertices that may lie in the box, in index order; null when every
+// vertex must be tried. `slack` covers the rounding of the caller's test.
+const u32* vertices_near(f32 x0, f32 y0, f32 x1, f32 y1, reg* count) {
+  if (!mapCulling) return nullptr;
+  const f32 slack = 0x1p-16f * (fmaxf(fabsf(x0), fabsf(x1)) + fmaxf(fabsf(y0), fabsf(y1)) + 1.0f);
+  return world_vertices_in(world, {x0 - slack, y0 - slack, x1 + slack, y1 + slack}, count);
+}
+
+// The sectors that can have an edge within the edge reach of viewport pixel
+// (px, py) as the map draws it, or within 1e-4 of the map point (sx, sy), in
+// index order; null when every sector must be tried. The reach is widened by
+// the f32 rounding of the distance test, which grows with the coordinates.
+const u32* sectors_near(OM_Widget* view, RV_Editor_Data* d, int px, int py, f32 sx, f32 sy,
+                        reg* count) {
+  if (!mapCulling) return nullptr;
+  const f64 z = d->camera.object.z, widest = world_indexed_sector_size(world);
+  const f64 span = 2.0 * widest * fmax(view->w / z, view->h / z);
+  if (!(span <= 0x1p22)) return nullptr;
+  const f64 reach =
+      RV_EDITOR_EDGE_HIT_PIXELS + 2.0 + 0x1p-20 * (span + view->w + view->h + abs(px) + abs(py));
+  OM_WorldBox a;
+  if (!RV_Editor_Viewport_MapArea(view, &d->camera, (f32)(px - reach), (f32)(py - reach),
+                                  (f32)(px + reach), (f32)(py + reach), &a))
+    return nullptr;
+  const f32 r = (f32)(1e-4 + 0x1p-18 * (fabs(sx) + fabs(sy) + widest + 1.0));
+  const OM_WorldBox both = {fminf(a.x0, sx - r), fminf(a.y0, sy - r), fmaxf(a.x1, sx + r),
+                            fmaxf(a.y1, sy + r)};
+  return world_sectors_in(world, both, count);
+}
+
 // In this order: a corner of the outline, an existing vertex (both within
 // the pick box), an edge within a few pixels on screen (split at the foot of
 // the snapped point), and otherwise the snapped point itself, unless it
-// lands exactly on a vertex or an edge.
+// lands exactly on a vertex or an edge. Drawn every frame while drawing, so
+// it asks the index for what lies near the pointer.
 Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
   f32 mx = (f32)px, my = (f32)py;
   RV_Editor_Viewport_ScreenToViewport(view, &d->camera, &mx, &my);
@@ -331,8 +364,11 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
     OM_WorldVertex c = corner_at(d, k);
     if (in_pick_box(c.x, c.y, mx, my)) return {Target::kCorner, k, 0, 0, c.x, c.y};
   }
-  reg vertices = world_vertex_count(world);
-  for (reg i = 0; i < vertices; ++i) {
+  reg vertices = world_vertex_count(world), listed = 0;
+  const u32* near = vertices_near(mx - kVertexPick, my - kVertexPick, mx + kVertexPick,
+                                  my + kVertexPick, &listed);
+  for (reg k = 0; k < (near ? listed : vertices); ++k) {
+    const reg i = near ? near[k] : k;
     const OM_WorldVertex* v = world_vertex(world, i);
     if (in_pick_box(v->x, v->y, mx, my)) return {Target::kVertex, i, 0, 0, v->x, v->y};
   }
@@ -346,7 +382,9 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
   reg bestSector = 0, bestEdge = 0;
   bool hit = false, exact = false;
   reg sectors = world_sector_count(world);
-  for (reg s = 0; s < sectors; ++s) {
+  near = sectors_near(view, d, px, py, sx, sy, &listed);
+  for (reg n = 0; n < (near ? listed : sectors); ++n) {
+    const reg s = near ? near[n] : n;
     const OM_WorldSector* sector = world_sector(world, s);
     reg edges = sector_edge_count(sector);
     for (reg k = 0; k < edges; ++k) {
@@ -383,8 +421,11 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
   OM_WorldVertex p = {sx, sy};
   for (reg k = 0; k < corners; ++k)
     if (same_point(corner_at(d, k), p)) return {Target::kCorner, k, 0, 0, sx, sy};
-  for (reg i = 0; i < vertices; ++i)
+  near = mapCulling ? world_vertices_in(world, {sx, sy, sx, sy}, &listed) : nullptr;
+  for (reg k = 0; k < (near ? listed : vertices); ++k) {
+    const reg i = near ? near[k] : k;
     if (same_point(*world_vertex(world, i), p)) return {Target::kVertex, i, 0, 0, sx, sy};
+  }
   return {Target::kPoint, 0, 0, 0, sx, sy};
 }
 

@@ -170,6 +170,7 @@ static bool restore(OM_World* w, const Copy* c) {
   }
   w->sectors->length = want;
   free(made);
+  world_changed(w);
   return true;
 }
 

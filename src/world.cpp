@@ -1,13 +1,16 @@
 // The world model: the built-in world, the texture table, the invariant
-// check and the point-in-sector lookup. The text format is world_file.cpp.
+// check and small lookups. The text format is world_file.cpp; the index by
+// place and get_sector_at are world_index.cpp.
 //
 // ==== Textures ====
 // ==== The built-in world ====
 // ==== Creation and release ====
 // ==== The invariant ====
-// ==== Lookup ====
+// ==== Small lookups ====
 #include "world.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
@@ -20,6 +23,7 @@
 #include "stream.h"
 #include "surface.h"
 #include "ui_console.h"
+#include "world_index.h"
 
 // ==== Textures ====
 
@@ -182,6 +186,7 @@ void release_world(OM_World* w) {
   }
   OM_DestroyCollection(w->vertices);
   for (OM_Surface* texture : w->textures) OM_DestroySurface(texture);
+  world_release_index(w);
   free(w);
 }
 
@@ -354,40 +359,7 @@ bool world_check(const OM_World* w, char* why, reg whySize, OM_WorldFault* where
   return ok;
 }
 
-// ==== Lookup ====
-
-// The comparisons and the wrap run in double against pi; the angles, their
-// difference and the sum stay f32. This is what decides points lying exactly
-// on an edge, so the precision of each step is deliberate.
-static const double kPi = 3.141592653589793;
-static const double kTwoPi = 6.283185307179586;
-
-OM_WorldSector* get_sector_at(OM_World* w, float x, float y) {
-  // The vertex table is fetched once: this runs on every portal crossing.
-  const OM_WorldVertex* vertices = world_vertex(w, 0);
-  reg vertex_count = world_vertex_count(w);
-  reg sectors = world_sector_count(w);
-  for (reg i = 0; i < sectors; i++) {
-    OM_WorldSector* sector = world_sector(w, i);
-    reg edges = sector_edge_count(sector);
-    if (edges == 0) continue;
-    const OM_WorldEdge* edge = sector_edge(sector, 0);
-    f32 sum = 0.0f;
-    for (reg e = 0; e < edges; e++, edge++) {
-      if (edge->v1 >= vertex_count || edge->v2 >= vertex_count) continue;
-      const OM_WorldVertex& p = vertices[edge->v1];
-      const OM_WorldVertex& q = vertices[edge->v2];
-      f32 theta0 = atan2f(p.y - y, p.x - x);
-      f32 theta1 = atan2f(q.y - y, q.x - x);
-      f32 d = theta1 - theta0;
-      while (d > kPi) d = static_cast<f32>(d - kTwoPi);
-      while (d < -kPi) d = static_cast<f32>(d + kTwoPi);
-      sum += d;
-    }
-    if (fabsf(sum) >= kPi) return sector;
-  }
-  return nullptr;
-}
+// ==== Small lookups ====
 
 void add_world_vertex(OM_World*, float, float) {}
 

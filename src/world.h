@@ -7,6 +7,7 @@
 // ==== Textures ====
 // ==== The invariant ====
 // ==== The world as a whole ====
+// ==== Lookup by place ====
 #pragma once
 
 #include "collection.h"
@@ -14,6 +15,7 @@
 #include "types.h"
 
 struct OM_Surface;
+struct OM_WorldIndex;
 
 // ==== Records ====
 
@@ -74,6 +76,12 @@ struct OM_World {
   // and redo adds one. A save remembers the count it wrote, so "edits not
   // saved" is a comparison, and the autosave knows when it has work.
   u32 edits;
+  // Bumped by world_changed: with the collections' blocks and lengths it
+  // tells the index below whether it still describes the world.
+  u32 revision;
+  // Where the sectors and vertices lie (see "Lookup by place"): made when
+  // first asked, remade after a change, released with the world.
+  OM_WorldIndex* index;
 };
 
 typedef OM_World RV_Map;
@@ -202,6 +210,28 @@ OM_World* load_world(const char* filename);
 // holds the world (written, or already up to date).
 bool save_world(const char* filename, OM_World* world);
 
-// The first sector, in index order, whose outline winds around (x, y).
-OM_WorldSector* get_sector_at(OM_World* world, float x, float y);
 void add_world_vertex(OM_World* world, float x, float y);
+
+// ==== Lookup by place ====
+// get_sector_at and the editor's map ask an index of the world (world_index.h) where
+// things lie, so that their cost follows the place asked about rather than the size
+// of the world. The index is checked on every use against the world's
+// revision and the blocks and lengths of its vertex and sector collections,
+// and made again when they differ. Appending or removing vertices or sectors
+// is therefore seen by itself; a change in place - a vertex moved, an edge's
+// vertices or a sector's edge list changed - is not: whoever makes one calls
+// world_changed before the next lookup.
+
+inline void world_changed(OM_World* w) {
+  if (w) w->revision += 1;
+}
+// A vertex moved in place: like world_changed, but the index follows the
+// vertex instead of being made again, so that each step of a drag costs what
+// the vertex's own sectors cost.
+void world_vertex_moved(OM_World* w, reg vertex);
+
+// The first sector, in index order, whose outline winds around (x, y): the
+// sum of the angles its edges subtend at the point (f32 atan2f, wrapped
+// against the double pi) reaches pi. Edges naming a missing vertex add
+// nothing; a sector with no edges never qualifies.
+OM_WorldSector* get_sector_at(OM_World* world, float x, float y);

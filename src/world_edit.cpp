@@ -342,6 +342,7 @@ bool world_add_sector(OM_World* w, const OM_Corner* corners, reg count, f32 floo
   free(at);
   if (sector) *sector = index;
   if (portals) *portals = made;
+  world_changed(w);
   return true;
 }
 
@@ -395,7 +396,10 @@ bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vert
   edges_of(s)[edge].v1 = static_cast<u16>(n);
   s->edges->length = half + 1;
   if (vertex) *vertex = n;
-  if (!t) return true;
+  if (!t) {
+    world_changed(w);
+    return true;
+  }
 
   // The partner is cut where the traveller's shift carries N. Facing edges
   // run opposite ways, so N's fraction from A is measured from the
@@ -426,6 +430,7 @@ bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vert
   make_portal(&te[nearB], sector, edge);
   make_portal(&se[half], ps, nearA);
   make_portal(&te[nearA], sector, half);
+  world_changed(w);
   return true;
 }
 
@@ -452,6 +457,7 @@ bool world_link_edges(OM_World* w, reg s1, reg e1, reg s2, reg e2, const OM_Edit
   world_portal_shift(w, world_edge(w, s1, e1), &x, &y);
   if (dx) *dx = x;
   if (dy) *dy = y;
+  world_changed(w);
   return true;
 }
 
@@ -635,6 +641,7 @@ bool world_delete_vertex(OM_World* w, reg vertex, const OM_EditStyle* style, reg
   free(joints);
   free(jointOf);
   if (sectorsRemoved) *sectorsRemoved = removed;
+  world_changed(w);
   return true;
 }
 
@@ -652,5 +659,6 @@ bool world_delete_sector(OM_World* w, reg sector, const OM_EditStyle* style, cha
         return s == sector ? kNone : static_cast<u32>(s < sector ? s : s - 1);
       },
       [](reg) -> u32 { return kNone; }, style);
+  world_changed(w);
   return true;
 }

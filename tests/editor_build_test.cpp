@@ -3,7 +3,8 @@
 // worlds drawn from nothing, whose undo must lead back to the start field for
 // field and whose redo forward to the end; the drawing and the mark on the
 // map; and a seeded random session of keys, clicks, drags, wheel, ticks and
-// frames. The world's invariant is checked after every step and event.
+// frames. The world's invariant is checked after every step and event, and
+// get_sector_at against the plain winding test after every event.
 //
 // The session has OMBRIX_SESSION_EVENTS events (default 200000, well under a
 // minute in the sanitizer build); before a release, run a few million:
@@ -28,6 +29,7 @@
 #include "history.h"
 #include "object_player.h"
 #include "scene_support.h"
+#include "sector_reference.h"
 #include "surface.h"
 #include "ui_console.h"
 #include "world_file.h"
@@ -91,13 +93,16 @@ class Running : public ::testing::Test {
     mouse(OM_EVENT_MOUSE_BUTTON_UP, x, y, 0, clicks);
   }
   // The window pixel of a map point in the current view, held to the map.
-  void to_window(f32 mx, f32 my, int* x, int* y) {
+  OM_Widget* viewport() {
     OM_Widget* view = nullptr;
     for (reg i = 0; i < OM_editor->childs->length; ++i) {
       OM_Widget* child = static_cast<OM_Widget**>(OM_editor->childs->data)[i];
       if (child->HandleEvent == RV_Editor_Viewport_HandleEvent) view = child;
     }
-    RV_Editor_Viewport_ViewportToScreen(view, &data->camera, &mx, &my);
+    return view;
+  }
+  void to_window(f32 mx, f32 my, int* x, int* y) {
+    RV_Editor_Viewport_ViewportToScreen(viewport(), &data->camera, &mx, &my);
     *x = (int)lroundf(fminf(fmaxf(mx, 0.0f), 639.0f));
     *y = (int)lroundf(fminf(fmaxf(my, 0.0f), 463.0f)) + 16;
   }
@@ -541,7 +546,35 @@ class Session : public Running {
     return nullptr;
   }
 
+  // Where get_sector_at is asked after each event, from a generator of its
+  // own so that the session stays the same: where the player stands, a
+  // vertex nudged by an ulp, an edge's midpoint and a point under the map.
+  // The index behind it must have followed whatever the event changed.
+  const char* stale_lookup() {
+    OM_WorldVertex at[4] = {{player->object.x, player->object.y}, {0, 0}, {0, 0}, {0, 0}};
+    probe = probe * 6364136223846793005ull + 1442695040888963407ull;
+    const uint64_t r = probe >> 16;
+    const reg vertices = world_vertex_count(world), sectors = world_sector_count(world);
+    if (vertices > 0) {
+      at[1] = *world_vertex(world, reg(r % vertices));
+      at[1].x = nextafterf(at[1].x, (r >> 20) & 1 ? INFINITY : -INFINITY);
+    }
+    if (sectors > 0) {
+      const OM_WorldSector* s = world_sector(world, reg(r % sectors));
+      const OM_WorldEdge* e = sector_edge(s, reg((r >> 24) % sector_edge_count(s)));
+      const OM_WorldVertex *a = world_vertex(world, e->v1), *b = world_vertex(world, e->v2);
+      at[2] = {(a->x + b->x) / 2.0f, (a->y + b->y) / 2.0f};
+    }
+    at[3] = {f32(r % 640), f32((r >> 12) % 464)};
+    RV_Editor_Viewport_ScreenToViewport(viewport(), &data->camera, &at[3].x, &at[3].y);
+    for (const OM_WorldVertex& p : at)
+      if (get_sector_at(world, p.x, p.y) != reference_get_sector_at(world, p.x, p.y))
+        return "get_sector_at and the plain winding test";
+    return nullptr;
+  }
+
   uint64_t rng = 0;
+  uint64_t probe = 1;
 };
 
 TEST_F(Session, RandomEventsKeepTheWorldAndTheEditorSound) {
@@ -567,6 +600,8 @@ TEST_F(Session, RandomEventsKeepTheWorldAndTheEditorSound) {
     ASSERT_TRUE(world_check(world, why, sizeof why)) << "event " << i << ": " << why;
     const char* wrong = dangling();
     ASSERT_EQ(wrong, nullptr) << "event " << i << ": " << wrong;
+    wrong = stale_lookup();
+    ASSERT_EQ(wrong, nullptr) << "event " << i << ": " << wrong << " disagree";
   }
   printf("session: %llu events, %llu edits; largest world %u vertices, %u sectors\n",
          (unsigned long long)events, (unsigned long long)edits, (unsigned)mostVertices,

@@ -160,6 +160,7 @@ TEST_F(Viewport, FillAfterASplitStillCoversTheSectorsShape) {
   OM_WorldEdge added = colour_edge(1, 4, 1);
   OM_Collection_Push(world_sector(w, 0)->edges, &added);
   world_edge(w, 0, 1)->v1 = 4;
+  world_changed(w);
   EXPECT_EQ(filled(), before);
 }
 

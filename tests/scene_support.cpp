@@ -5,9 +5,11 @@
 //   ---- Program state guard
 #include "scene_support.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "collection.h"
 #include "stream.h"
@@ -16,6 +18,7 @@
 #include "ui_menubar.h"
 #include "ui_widget.h"
 #include "world_file.h"
+#include "world_index.h"
 
 // ---- Worlds and textures -------------------------------------------------
 
@@ -62,7 +65,77 @@ void free_world(OM_World* w) {
   for (reg i = 0; i < world_sector_count(w); ++i) OM_DestroyCollection(world_sector(w, i)->edges);
   OM_DestroyCollection(w->sectors);
   OM_DestroyCollection(w->vertices);
+  world_release_index(w);
   delete w;
+}
+
+namespace {
+
+void push_vertex(OM_World* w, f32 x, f32 y) {
+  OM_WorldVertex v = {x, y};
+  OM_Collection_Push(w->vertices, &v);
+}
+
+void push_loop(OM_World* w, std::initializer_list<u16> corners) {
+  OM_WorldEdge e[8];
+  int n = 0;
+  for (u16 c : corners) e[n++] = colour_edge(c, 0, 0xFF808080);
+  for (int k = 0; k < n; ++k) e[k].v2 = e[(k + 1) % n].v1;
+  add_sector(w, 0, 1, nullptr, nullptr, e, n);
+}
+
+}  // namespace
+
+OM_World* make_odd_world() {
+  OM_World* w = world_create();
+  if (!w) return nullptr;
+  const f32 far = 1.0e6f, step = 0.0625f;  // an ulp of `far`
+  const f32 v[][2] = {{0, 0},
+                      {4, 0},
+                      {4, 4},
+                      {0, 4},
+                      {1, 1},
+                      {3, 1},
+                      {3, 3},
+                      {1, 3},
+                      {10, 0},
+                      {14, 0},
+                      {far, far},
+                      {far + step, far},
+                      {far + step, far + step},
+                      {far, far + step},
+                      {NAN, 2},
+                      {-1000, -1000},
+                      {2000, -1000},
+                      {-1000, 2000},
+                      {20, 20},
+                      {20, 20},
+                      {20, 20},
+                      {0, 10},
+                      {100, 10},
+                      {100, 10.01f},
+                      {0, 10.01f}};
+  for (const auto& p : v) push_vertex(w, p[0], p[1]);
+  push_loop(w, {4, 7, 6, 5});
+  push_loop(w, {0, 1, 2, 3});
+  const OM_WorldEdge twice[] = {colour_edge(8, 9, 0), colour_edge(8, 9, 0)};
+  add_sector(w, 0, 1, nullptr, nullptr, twice, 2);
+  push_loop(w, {10, 11, 12, 13});
+  push_loop(w, {0, 1, 14, 3});
+  add_sector(w, 0, 1, nullptr, nullptr, nullptr, 0);
+  const OM_WorldEdge missing[] = {colour_edge(8, 9, 0), colour_edge(9, 200, 0),
+                                  colour_edge(200, 8, 0)};
+  add_sector(w, 0, 1, nullptr, nullptr, missing, 3);
+  push_loop(w, {15, 16, 17});
+  push_loop(w, {18, 19, 20});
+  push_loop(w, {21, 22, 23, 24});
+  OM_WorldEdge back[2400];
+  for (int k = 0; k < 2400; ++k) back[k] = k < 1200 ? colour_edge(1, 2, 0) : colour_edge(2, 1, 0);
+  add_sector(w, 0, 1, nullptr, nullptr, back, 2400);
+  const OM_WorldEdge loose[] = {colour_edge(21, 21, 0), colour_edge(4, 5, 0), colour_edge(5, 6, 0),
+                                colour_edge(6, 4, 0)};
+  add_sector(w, 0, 1, nullptr, nullptr, loose, 4);
+  return w;
 }
 
 OM_WorldEdge textured_edge(u16 v1, u16 v2, OM_Surface* texture) {
@@ -154,6 +227,7 @@ const GlobalSpan kProgramGlobals[] = {
     OM_SPAN(vertexSize),
     OM_SPAN(relative_map_mode),
     OM_SPAN(OM_Editor_Viewport_GridColor),
+    OM_SPAN(mapCulling),
     OM_SPAN(editor_scale),
     OM_SPAN(snap_grid_x),
     OM_SPAN(snap_grid_y),

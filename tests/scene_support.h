@@ -28,6 +28,16 @@ int add_sector(OM_World* w, f32 floorHeight, f32 ceilingHeight, OM_Surface* floo
                OM_Surface* ceilingTexture, const OM_WorldEdge* edges, int count);
 void free_world(OM_World* w);
 
+// Sectors that lookups and the map must not simplify away: nested outlines
+// wound both ways (0, 1), a segment walked twice (2: it winds around points
+// beside it, outside its box), a tiny room a million units out where an ulp
+// is large (3), a corner that is not a number (4), no edges (5), edges to a
+// missing vertex (6), one room over the whole map (7), a room shrunk to a
+// point (8), a sliver (9), a walk there and back 1200 times (10), and a
+// loop with an edge from a vertex to itself (11). Release it with
+// release_world.
+OM_World* make_odd_world();
+
 OM_WorldEdge textured_edge(u16 v1, u16 v2, OM_Surface* texture);
 OM_WorldEdge colour_edge(u16 v1, u16 v2, u32 color);
 OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge);

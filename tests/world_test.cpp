@@ -109,6 +109,7 @@ TEST(WorldLookup, EitherWindingCountsAndBrokenWorldsFindNothing) {
   EXPECT_EQ(get_sector_at(w, 0.5f, -0.25f), world_sector(w, 1));
   EXPECT_EQ(get_sector_at(w, 3, 0), nullptr);
   world_edge(w, 1, 0)->v1 = 40;  // past the end: ignored rather than read
+  world_changed(w);
   EXPECT_EQ(get_sector_at(w, 3, 0), nullptr);
   free_world(w);
 }
