@@ -96,7 +96,6 @@ struct Scratch {
 
 // ==== Round trips ====
 
-// The largest grid fills the 16-bit indices: 65536 vertices, 65025 sectors.
 TEST(WorldFile, EveryFieldSurvivesARoundTripAndASecondSaveIsByteIdentical) {
   OM_World* extreme = world_builtin();  // floats where shortest output bites
   const f32 odd[][2] = {
@@ -111,6 +110,11 @@ TEST(WorldFile, EveryFieldSurvivesARoundTripAndASecondSaveIsByteIdentical) {
   const std::string file = scratch.at("w.world");
   OM_World* worlds[] = {world_builtin(), load_sample(), make_grid_world(255), extreme};
   EXPECT_EQ(file_bytes(example("builtin.world")), world_text(worlds[0]));  // the documented one
+  EXPECT_EQ(make_grid_world(256), nullptr);  // 66049 vertices do not fit 16 bits
+  ASSERT_NE(worlds[2], nullptr);
+  EXPECT_EQ(world_vertex_count(worlds[2]), 65536u);
+  EXPECT_EQ(world_sector_count(worlds[2]), 65025u);
+  EXPECT_EQ(world_edge(worlds[2], 65024, 3)->portal_sector, 65023);
   for (int i = 0; i < 4; i++) {
     SCOPED_TRACE(i);
     OM_World* w = worlds[i];
