@@ -1,5 +1,4 @@
-// Undo and redo: a script of edits walked back and forth, cancelling a
-// refused edit, the byte limit, and running out of memory.
+// Undo and redo: a script walked back and forth, cancel, the byte limit and running out of memory.
 #include "history.h"
 
 #include <gtest/gtest.h>
