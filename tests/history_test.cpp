@@ -1,5 +1,4 @@
-// Undo and redo: a script of edits walked back and forth, cancelling a
-// refused edit, the byte limit, and running out of memory.
+// Undo and redo: a script walked back and forth, cancel, the byte limit and running out of memory.
 #include "history.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +32,7 @@ class History : public ::testing::Test {
   bool draw(std::vector<OM_Corner> c) {
     return world_add_sector(w, c.data(), c.size(), 0, 1, nullptr, nullptr, nullptr, nullptr, 0);
   }
+  bool triangle() { return draw({V(14), V(15), P(4, -1)}); }
   // Records, edits, and returns the world as the edit left it.
   std::string step(const std::function<bool()>& edit) {
     EXPECT_TRUE(history_record(h, w));
@@ -151,12 +151,9 @@ TEST_F(History, RunningOutOfMemoryChangesNothing) {
     std::function<void(History*)> prepare;
     bool (*act)(OM_History*, OM_World*);
   } cases[] = {
-      {[](History* t) { t->step([t] {
-                          return t->draw({V(14), V(15), P(4, -1)});
-                        }); },
-       history_undo},
+      {[](History* t) { t->step([t] { return t->triangle(); }); }, history_undo},
       {[](History* t) {
-         t->step([t] { return t->draw({V(14), V(15), P(4, -1)}); });
+         t->step([t] { return t->triangle(); });
          history_undo(t->h, t->w);
        },
        history_redo},

@@ -1,5 +1,4 @@
-// The core's side of the mouse: what the host reports between two ticks is
-// what that tick sees, and the gameplay capture rule both hosts apply.
+// The core's side of the mouse: what each tick sees of the host's reports, and when to capture.
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -44,7 +44,25 @@ class Host : public ::testing::Test {
     reply = 0;
     memset(&OM_mouse, 0, sizeof OM_mouse);
   }
-  SavedGlobals saved;  // the host's receiver, record, frame buffer and bitmap header too
+  void TearDown() override {
+    if (window) DestroyWindow(window);
+    UnregisterClassA("OM_WND_TEST", GetModuleHandleA(nullptr));
+  }
+  // A real window of the host's procedure with a 640x480 client area at
+  // (100, 100) of the screen, and a frame buffer for it; null without a display.
+  HWND open_window() {
+    WNDCLASSA wc = {CS_DBLCLKS, OM_WndProc, 0,       0,       GetModuleHandleA(nullptr),
+                    nullptr,    nullptr,    nullptr, nullptr, "OM_WND_TEST"};
+    EXPECT_NE(RegisterClassA(&wc), 0);
+    RECT outer = {0, 0, 640, 480};
+    AdjustWindowRect(&outer, 0x00CA0000, FALSE);
+    window = CreateWindowExA(0, "OM_WND_TEST", "", 0x00CA0000, 100, 100, outer.right - outer.left,
+                             outer.bottom - outer.top, nullptr, nullptr, wc.hInstance, nullptr);
+    if (window) ShowWindow(window, SW_SHOWNOACTIVATE);  // hidden windows are never invalid
+    return window;
+  }
+  HWND window = nullptr;  // destroyed at the end unless the test did
+  SavedGlobals saved;     // the host's receiver, record, frame buffer and bitmap header too
 };
 
 // One session of mouse messages and the record after each (x, y, dx, dy,
@@ -110,7 +128,6 @@ TEST_F(Host, KeysAreMaskedToEightBitsOnTheStackSystemKeysAreNotSent) {
 // Alt is down); other system keys stay the window's. Losing the focus
 // sends a key-up for every held key, since their real ones go elsewhere.
 TEST_F(Host, HeldKeysAreLetGoOnSystemKeyUpsAndFocusLoss) {
-  SavedGlobals saved;
   memset(keyboard.keys, 0, sizeof keyboard.keys);
   keyboard.keys['W'] = keyboard.keys[VK_CONTROL] = 1;
   Msg(WM_SYSKEYUP, 'Q', 0xC0100001);
@@ -141,16 +158,8 @@ TEST_F(Host, SizeMessagesDescribeATopDownBitmapNoLargerThanTheFrameBuffer) {
 // A real window of the host's procedure: creation starts the timer, a tick
 // asks for a paint, a paint draws and validates, destroy quits.
 TEST_F(Host, WindowLifecycle) {
-  WNDCLASSA wc = {CS_DBLCLKS, OM_WndProc, 0,       0,       GetModuleHandleA(nullptr),
-                  nullptr,    nullptr,    nullptr, nullptr, "OM_WND_TEST"};
-  ASSERT_NE(RegisterClassA(&wc), 0);
-  HWND w = CreateWindowExA(0, "OM_WND_TEST", "", 0x00CA0000, 0, 0, 200, 100, nullptr, nullptr,
-                           wc.hInstance, nullptr);
-  if (!w) {
-    UnregisterClassA("OM_WND_TEST", wc.hInstance);
-    GTEST_SKIP() << "no display to make windows on";
-  }
-  ShowWindow(w, SW_SHOWNOACTIVATE);  // hidden windows are never invalid
+  HWND w = open_window();
+  if (!w) GTEST_SKIP() << "no display to make windows on";
   OM_Surface* frame = fb = OM_CreateSurface(640, 480);
   MSG m;
   bool ticked = false;
@@ -174,12 +183,12 @@ TEST_F(Host, WindowLifecycle) {
   EXPECT_EQ(event.surface, frame);
   reply = 7;
   DestroyWindow(w);
+  window = nullptr;
   EXPECT_EQ(sent.back().type, OM_EVENT_QUIT);
   EXPECT_EQ(fb, nullptr);  // the core released it
+  OM_DestroySurface(frame);
   ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(m.wParam, 7u);
-  UnregisterClassA("OM_WND_TEST", wc.hInstance);
-  OM_DestroySurface(frame);
 }
 
 // What the core publishes on the next tick, seen by a stand-in editor.
@@ -199,19 +208,8 @@ bool ClippedTo(const RECT& expected) {
 // pointer goes back, the record staying at the centre. Escape frees it, a
 // left click takes it back, leaving gameplay and losing the focus free it.
 TEST_F(Host, WindowCapturesThePointerInGameplay) {
-  SavedGlobals saved;
-  WNDCLASSA wc = {CS_DBLCLKS, OM_WndProc, 0,       0,       GetModuleHandleA(nullptr),
-                  nullptr,    nullptr,    nullptr, nullptr, "OM_WND_CAPTURE"};
-  ASSERT_NE(RegisterClassA(&wc), 0);
-  RECT outer = {0, 0, 640, 480};
-  AdjustWindowRect(&outer, 0x00CA0000, FALSE);
-  HWND w = CreateWindowExA(0, "OM_WND_CAPTURE", "", 0x00CA0000, 100, 100, outer.right - outer.left,
-                           outer.bottom - outer.top, nullptr, nullptr, wc.hInstance, nullptr);
-  if (!w) {
-    UnregisterClassA("OM_WND_CAPTURE", wc.hInstance);
-    GTEST_SKIP() << "no display to make windows on";
-  }
-  ShowWindow(w, SW_SHOWNOACTIVATE);
+  HWND w = open_window();
+  if (!w) GTEST_SKIP() << "no display to make windows on";
   OM_Surface* frame = fb = OM_CreateSurface(640, 480);
   RECT screen;
   GetClipCursor(&screen);  // nothing clipped yet
@@ -258,9 +256,8 @@ TEST_F(Host, WindowCapturesThePointerInGameplay) {
   EXPECT_TRUE(clipped());
   Msg(WM_KILLFOCUS, 0, 0, w);
   EXPECT_TRUE(ClippedTo(screen));
-
   DestroyWindow(w);
-  UnregisterClassA("OM_WND_CAPTURE", wc.hInstance);
+  window = nullptr;
   OM_DestroySurface(frame);
 }
 

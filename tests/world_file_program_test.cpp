@@ -1,6 +1,4 @@
-// The world's file in the running program: what start-up opens, where Ctrl+S,
-// Ctrl+O, the menu and the toolbar's SAVE write and read, the autosave and
-// its recovery, and the newest message in the toolbar.
+// The world's file in the running program: start-up, saving and loading, the autosave, the toolbar.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,16 +1,9 @@
-// World files: round trips, every class of bad file, a sweep of damaged
-// files, and the failure paths of saving.
-//
-// ==== Helpers ====
-// ==== Round trips ====
-// ==== Bad files ====
-// ==== Damaged files ====
-// ==== Saving ====
-// ==== The invariant and the textures ====
+// World files: round trips, the sample world, bad and damaged files, saving and its failures.
 #include "world_file.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -35,16 +28,6 @@ namespace fs = std::filesystem;
 
 // ==== Helpers ====
 
-std::string text_of(const OM_World* w) {
-  reg size = 0;
-  char why[256] = "";
-  char* text = world_format(w, &size, why, sizeof why);
-  EXPECT_NE(text, nullptr) << why;
-  std::string s = text ? std::string(text, size) : std::string();
-  free(text);
-  return s;
-}
-
 OM_World* parse(const std::string& text, std::string* why = nullptr) {
   char reason[512] = "";
   OM_World* w = world_parse(text.data(), text.size(), reason, sizeof reason);
@@ -63,6 +46,7 @@ void write_file(const fs::path& p, const std::string& bytes) {
 
 // A file of the source tree's examples/ folder.
 fs::path example(const char* name) { return fs::path(OM_SOURCE_DIR) / "examples" / name; }
+OM_World* load_sample() { return load_world(example("sample.world").string().c_str()); }
 
 bool same_bits(f32 a, f32 b) { return memcmp(&a, &b, sizeof a) == 0; }
 
@@ -71,8 +55,9 @@ void expect_same(const OM_World* a, const OM_World* b) {
   ASSERT_EQ(world_vertex_count(a), world_vertex_count(b));
   ASSERT_EQ(world_sector_count(a), world_sector_count(b));
   EXPECT_EQ(memcmp(&a->start, &b->start, sizeof a->start), 0);
-  for (reg v = 0; v < world_vertex_count(a); v++)
-    EXPECT_EQ(memcmp(world_vertex(a, v), world_vertex(b, v), sizeof(OM_WorldVertex)), 0) << v;
+  EXPECT_EQ(memcmp(world_vertex(a, 0), world_vertex(b, 0),
+                   world_vertex_count(a) * sizeof(OM_WorldVertex)),
+            0);
   for (reg s = 0; s < world_sector_count(a); s++) {
     const OM_WorldSector *x = world_sector(a, s), *y = world_sector(b, s);
     EXPECT_TRUE(same_bits(x->floorHeight, y->floorHeight) &&
@@ -123,61 +108,42 @@ TEST(WorldFile, EveryFieldSurvivesARoundTripAndASecondSaveIsByteIdentical) {
 
   Scratch scratch("round_trip");
   const std::string file = scratch.at("w.world");
-  struct Case {
-    const char* name;
-    OM_World* world;
-  } cases[] = {{"built-in", world_builtin()},
-               {"sample", load_world(example("sample.world").string().c_str())},
-               {"grid", make_grid_world(5)},
-               {"extreme", extreme}};
-  for (const Case& c : cases) {
-    ASSERT_NE(c.world, nullptr) << c.name;
-    std::string text = text_of(c.world), why;
+  OM_World* worlds[] = {world_builtin(), load_sample(), make_grid_world(255), extreme};
+  EXPECT_EQ(file_bytes(example("builtin.world")), world_text(worlds[0]));  // the documented one
+  EXPECT_EQ(make_grid_world(256), nullptr);  // 66049 vertices do not fit 16 bits
+  ASSERT_NE(worlds[2], nullptr);
+  EXPECT_EQ(world_vertex_count(worlds[2]), 65536u);
+  EXPECT_EQ(world_sector_count(worlds[2]), 65025u);
+  EXPECT_EQ(world_edge(worlds[2], 65024, 3)->portal_sector, 65023);
+  for (int i = 0; i < 4; i++) {
+    SCOPED_TRACE(i);
+    OM_World* w = worlds[i];
+    ASSERT_NE(w, nullptr);
+    const std::string text = world_text(w);
+    EXPECT_LT(text.size(), OM_WORLD_FILE_MAX_BYTES / 4);
+    std::string why;
     OM_World* again = parse(text, &why);
-    ASSERT_NE(again, nullptr) << c.name << ": " << why;
-    expect_same(c.world, again);
-    EXPECT_EQ(text_of(again), text) << c.name;
+    ASSERT_NE(again, nullptr) << why;
+    expect_same(w, again);
+    EXPECT_EQ(world_text(again), text);
 
     // Through the file: saved, loaded, saved again without a change.
-    buffer[0] = '\0';
-    save_world(file.c_str(), c.world);
+    save_world(file.c_str(), w);
     OM_World* loaded = load_world(file.c_str());
     ASSERT_NE(loaded, nullptr) << buffer;
-    expect_same(c.world, loaded);
+    expect_same(w, loaded);
     buffer[0] = '\0';
     save_world(file.c_str(), loaded);
-    std::string counts = std::to_string(world_vertex_count(c.world)) + " vertices, " +
-                         std::to_string(world_sector_count(c.world)) + " sectors\n";
-    EXPECT_EQ(buffer, "'" + file + "' is up to date: " + counts) << c.name;
+    EXPECT_EQ(buffer, "'" + file + "' is up to date: " + std::to_string(world_vertex_count(w)) +
+                          " vertices, " + std::to_string(world_sector_count(w)) + " sectors\n");
     EXPECT_EQ(file_bytes(file), text);
-    for (OM_World* w : {c.world, again, loaded}) release_world(w);
+    for (OM_World* x : {w, again, loaded}) release_world(x);
   }
-}
-
-TEST(WorldFile, TheDocumentedExampleIsTheBuiltInWorldAsSaved) {
-  OM_World* w = world_builtin();
-  EXPECT_EQ(file_bytes(example("builtin.world")), text_of(w));
-  release_world(w);
-}
-
-TEST(WorldFile, TheLargestGridFillsTheIndicesAndRoundTrips) {
-  EXPECT_EQ(make_grid_world(256), nullptr);  // 66049 vertices do not fit 16 bits
-  OM_World* w = make_grid_world(255);
-  ASSERT_NE(w, nullptr);
-  EXPECT_EQ(world_vertex_count(w), 65536u);
-  std::string text = text_of(w);
-  EXPECT_LT(text.size(), OM_WORLD_FILE_MAX_BYTES / 4);
-  OM_World* again = parse(text);
-  ASSERT_NE(again, nullptr);
-  EXPECT_EQ(world_sector_count(again), 65025u);
-  EXPECT_EQ(world_edge(again, 65024, 3)->portal_sector, 65023);
-  release_world(again);
-  release_world(w);
 }
 
 TEST(SampleWorld, HasRoomsPortalsAWrapAroundHeightsAndEveryTexture) {
   buffer[0] = '\0';
-  OM_World* w = load_world(example("sample.world").string().c_str());
+  OM_World* w = load_sample();
   ASSERT_NE(w, nullptr) << buffer;
   EXPECT_NE(strstr(buffer, "sample.world': 29 vertices, 5 sectors\n"), nullptr) << buffer;
   EXPECT_EQ(get_sector_at(w, w->start.x, w->start.y), world_sector(w, 0));
@@ -208,12 +174,11 @@ TEST(SampleWorld, HasRoomsPortalsAWrapAroundHeightsAndEveryTexture) {
   release_world(w);
 }
 
-// A ray that runs on through a loop of portals without meeting a wall within
-// the view distance leaves its column as it was: the sample's loop must not
-// let one run straight on, or its start view shows a stripe of old pixels.
+// A ray that runs on through a loop of portals without meeting a wall leaves
+// its column as it was: the sample's loop must not let one run straight on.
 TEST(SampleWorld, TheStartViewDrawsEveryColumn) {
   SavedGlobals saved;
-  world = load_world(example("sample.world").string().c_str());
+  world = load_sample();
   ASSERT_NE(world, nullptr);
   dummyTexture = world_texture(world, "TEX_WDUMMY");
   Player p = {};
@@ -223,16 +188,16 @@ TEST(SampleWorld, TheStartViewDrawsEveryColumn) {
   player = &p;
   OM_camera = &camera;
   interlace = 0;
+  OM_Surface* frame = OM_CreateSurface(640, 480);
   for (f32 turn : {0.0f, 0.0535f, -0.0535f, 1.5708f, 3.1416f, 4.7124f}) {
     camera.object.angle = world->start.angle + turn;
-    OM_Surface* frame = OM_CreateSurface(640, 480);
     for (int i = 0; i < 640 * 480; i++) frame->data[i] = 0x12345678u;
     draw_game_viewport(frame);
     int undrawn = 0;
     for (int x = 0; x < 640; x++) undrawn += frame->data[x + 640 * 240] == 0x12345678u;
     EXPECT_EQ(undrawn, 0) << "turned by " << turn;
-    OM_DestroySurface(frame);
   }
+  OM_DestroySurface(frame);
   release_world(world);
 }
 
@@ -321,9 +286,7 @@ const Bad kBad[] = {
 
 TEST(WorldFile, EveryClassOfBadFileIsRefusedAtItsLineAndNothingIsLost) {
   OM_World* held = world_builtin();
-  const std::string base = text_of(held);
-  Scratch scratch("bad");
-  const std::string file = scratch.at("bad.world");
+  const std::string base = world_text(held);
   for (const Bad& row : kBad) {
     std::string text = base;
     reg at = text.find(row.find);
@@ -335,84 +298,81 @@ TEST(WorldFile, EveryClassOfBadFileIsRefusedAtItsLineAndNothingIsLost) {
     EXPECT_EQ(why, row.why);
     release_world(w);
   }
-  // Through a file, the console gets exactly one line naming it.
-  const std::pair<std::string, std::string> files[] = {
-      {"", "line 1: the file is empty"},
-      {base.substr(0, base.find("sector 1")),
-       "line 33: the file ends without 'end': it may have been cut short"}};
-  for (const auto& [bytes, why] : files) {
-    write_file(file, bytes);
-    buffer[0] = '\0';
-    EXPECT_EQ(load_world(file.c_str()), nullptr);
-    EXPECT_EQ(buffer, file + ": " + why + "\n");
+  // The counts' limits, one record past each.
+  const std::string head = "OMBRIX-WORLD 1\nstart 0 0 0 0\n", two = "vertex 0 0 0\nvertex 1 1 0\n";
+  const struct {
+    std::string head;
+    const char* record;
+    const char* why;
+  } limits[] = {
+      {head, "vertex %d 0 0", "line 65539: more than 65536 vertices"},
+      {head + two + "vertex 2 0 1\n", "sector %d 0 1 none none",
+       "line 65542: more than 65536 sectors"},
+      {head + two + "sector 0 0 1 none none\n", "edge %d 0 1 colour 0xFF000000",
+       "line 65542: sector 0 has more than 65536 edges"},
+  };
+  for (const auto& limit : limits) {
+    std::string text = limit.head, why;
+    char line[64];
+    for (int i = 0; i <= 65536; i++) text.append(line, snprintf(line, 64, limit.record, i)) += '\n';
+    EXPECT_EQ(parse(text, &why), nullptr);
+    EXPECT_EQ(why, limit.why);
   }
-  EXPECT_EQ(text_of(held), base);
+
+  // Through a file, the console gets exactly one line naming it.
+  Scratch scratch("bad");
+  const std::string file = scratch.at("bad.world"), folder = scratch.dir.generic_string();
+  FILE* huge = fopen(scratch.at("huge.world").c_str(), "wb");
+  ASSERT_NE(huge, nullptr);
+  fseek(huge, long(OM_WORLD_FILE_MAX_BYTES), SEEK_SET);  // sparse where it can be
+  fputc('\n', huge);
+  fclose(huge);
+  const struct {
+    std::string name, bytes, why;
+  } files[] = {
+      {file, "", "line 1: the file is empty"},
+      {file, base.substr(0, base.find("sector 1")),
+       "line 33: the file ends without 'end': it may have been cut short"},
+      {scratch.at("huge.world"), "", "the file is larger than 64 MiB"},
+      {folder, "", "not a file (a folder?)"},
+  };
+  for (const auto& f : files) {
+    if (f.name == file) write_file(file, f.bytes);
+    buffer[0] = '\0';
+    EXPECT_EQ(load_world(f.name.c_str()), nullptr);
+    EXPECT_EQ(buffer, f.name + ": " + f.why + "\n");
+  }
+  EXPECT_EQ(world_text(held), base);
   release_world(held);
 }
 
-TEST(WorldFile, LimitsOnCountsAndSizeAreEnforced) {
-  std::string head = "OMBRIX-WORLD 1\nstart 0 0 0 0\n", many = head;
-  for (int i = 0; i <= 65536; i++) many += "vertex " + std::to_string(i) + " 0 0\n";
-  std::string why;
-  EXPECT_EQ(parse(many, &why), nullptr);
-  EXPECT_EQ(why, "line 65539: more than 65536 vertices");
-  many = head + "vertex 0 0 0\nvertex 1 1 0\nvertex 2 0 1\n";
-  for (int i = 0; i <= 65536; i++) many += "sector " + std::to_string(i) + " 0 1 none none\n";
-  EXPECT_EQ(parse(many, &why), nullptr);
-  EXPECT_EQ(why, "line 65542: more than 65536 sectors");
-  many = head + "vertex 0 0 0\nvertex 1 1 0\nsector 0 0 1 none none\n";
-  for (int i = 0; i <= 65536; i++) many += "edge " + std::to_string(i) + " 0 1 colour 0xFF000000\n";
-  EXPECT_EQ(parse(many, &why), nullptr);
-  EXPECT_EQ(why, "line 65542: sector 0 has more than 65536 edges");
-
-  Scratch scratch("limits");
-  const std::string file = scratch.at("huge.world");
-  FILE* f = fopen(file.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  fseek(f, long(OM_WORLD_FILE_MAX_BYTES), SEEK_SET);  // sparse where it can be
-  fputc('\n', f);
-  fclose(f);
-  buffer[0] = '\0';
-  EXPECT_EQ(load_world(file.c_str()), nullptr);
-  EXPECT_EQ(buffer, file + ": the file is larger than 64 MiB\n");
-  buffer[0] = '\0';
-  EXPECT_EQ(load_world(scratch.dir.generic_string().c_str()), nullptr);
-  EXPECT_EQ(buffer, scratch.dir.generic_string() + ": not a file (a folder?)\n");
-}
-
-// What people's editors do to a file must not stop it loading.
+// What people's editors do to a file must not stop it loading; nor does the
+// editor's split, which appends its new edge last: stored order is free.
 TEST(WorldFile, LineEndingsCommentsSpacingAndEdgeOrderAreFree) {
   OM_World* w = world_builtin();
-  const std::string base = text_of(w);
-  std::string crlf;
+  const std::string base = world_text(w);
+  std::string crlf, tabs = base, edited = base, split = base;
   for (char c : base) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  std::string tabs = base;
   for (char& c : tabs) c = c == ' ' ? '\t' : c;
   const std::pair<const char*, const char*> edits[] = {
       {"start 4 4 0 0", "  start 4.0 4e0 0.0 0  # where the player stands"},
       {"vertex 7 5 3.75", "vertex 0007 5 375e-2"},
       {"\nend\n", "\nend"},
   };
-  std::string edited = base;
   for (const auto& [find, replace] : edits)
     edited.replace(edited.find(find), strlen(find), replace);
-  // The editor's split appends its new edge last: stored order is free.
-  std::string split = base;
   const reg from = split.find("edge 0 14 15");
   split.replace(from, split.find("\n\nend") - from,
                 "edge 0 5 14 texture TEX_WWHITEWASH\nedge 1 15 6 portal 0 4\n"
                 "edge 2 6 5 portal 1 1\nedge 3 14 15 texture TEX_WWHITEWASH");
-  for (const std::string& text : {crlf, tabs, "\xEF\xBB\xBF" + base, edited}) {
+  const std::string texts[] = {crlf, tabs, "\xEF\xBB\xBF" + base, edited, split};
+  for (const std::string& text : texts) {
     std::string why;
     OM_World* again = parse(text, &why);
     ASSERT_NE(again, nullptr) << why;
-    expect_same(w, again);
+    if (&text != &texts[4]) expect_same(w, again);  // the split is another world
     release_world(again);
   }
-  std::string why;
-  OM_World* again = parse(split, &why);
-  EXPECT_NE(again, nullptr) << why;
-  release_world(again);
   release_world(w);
 }
 
@@ -424,10 +384,10 @@ TEST(WorldFile, LineEndingsCommentsSpacingAndEdgeOrderAreFree) {
 // would cost seconds and test nothing the round trips do not.
 TEST(WorldFile, EveryTruncationAndByteChangeLoadsAValidWorldOrIsRefused) {
   OM_World* builtin = world_builtin();
-  OM_World* sample = load_world(example("sample.world").string().c_str());
+  OM_World* sample = load_sample();
   ASSERT_NE(sample, nullptr);
   for (OM_World* source : {builtin, sample}) {
-    const std::string text = text_of(source);
+    const std::string text = world_text(source);
     const reg whole = text.rfind("end\n") + 3;  // cut before this, the file is incomplete
     for (reg n = 0; n <= text.size(); n++) {
       std::string why;
@@ -447,7 +407,7 @@ TEST(WorldFile, EveryTruncationAndByteChangeLoadsAValidWorldOrIsRefused) {
         OM_World* w = parse(damaged, &why);
         if (w) {
           EXPECT_TRUE(world_check(w, nullptr, 0));
-          OM_World* again = parse(text_of(w));
+          OM_World* again = parse(world_text(w));
           EXPECT_NE(again, nullptr);
           release_world(again);
         } else {
@@ -463,10 +423,11 @@ TEST(WorldFile, EveryTruncationAndByteChangeLoadsAValidWorldOrIsRefused) {
 
 // ==== Saving ====
 
-// Fails the `nth` step of a kind (counted from 1), or every one on `name`.
+// Fails every step of a kind on a name ending in `suffix`, or else the `nth`
+// step of that kind (counted from 1).
 struct Fault {
   OM_FileStep step;
-  const char* suffix;  // of the file name, for the steps that have one
+  const char* suffix;
   int nth;
   int seen;
 };
@@ -481,133 +442,90 @@ int inject(OM_FileStep step, const char* name) {
   return ++fault.seen == fault.nth;
 }
 
-TEST(WorldSave, AFailureAtAnyStepKeepsThePreviousFileAndRemovesTheTemporaries) {
-  Scratch scratch("failures");
-  const std::string name = scratch.at("w.world");
-  OM_World* w = world_builtin();
-  save_world(name.c_str(), w);
-  world_vertex(w, 3)->x = 1.5f;
-  save_world(name.c_str(), w);  // the first version is now the backup
-  const std::string first = file_bytes(name + ".bak"), second = file_bytes(name);
-  ASSERT_NE(first, second);
-  world_vertex(w, 3)->x = 1.25f;
-
-  const std::string keep = "can't keep the previous version as '" + name + ".bak': ";
-  const struct {
-    Fault fault;
-    std::string why;
-    bool backupReplaced;
-  } rows[] = {
-      {{OM_FILE_OPEN, ".tmp", 0, 0}, "can't write '" + name + ".tmp': ", false},
-      {{OM_FILE_WRITE, nullptr, 1, 0}, "can't write '" + name + ".tmp': ", false},
-      {{OM_FILE_SYNC, nullptr, 1, 0}, "can't write '" + name + ".tmp': ", false},
-      {{OM_FILE_OPEN, "w.world", 0, 0}, keep, false},  // reading the file to copy it
-      {{OM_FILE_OPEN, ".bak.tmp", 0, 0}, keep, false},
-      {{OM_FILE_SYNC, nullptr, 2, 0}, keep, false},
-      {{OM_FILE_REPLACE, ".bak", 0, 0}, keep, false},
-      {{OM_FILE_REPLACE, "w.world", 0, 0}, "can't replace '" + name + "': ", true},
-  };
-  for (const auto& row : rows) {
-    fault = row.fault;
-    OM_fileFault = inject;
-    buffer[0] = '\0';
-    save_world(name.c_str(), w);
-    OM_fileFault = nullptr;
-    EXPECT_EQ(buffer, "Can't open file '" + name + "' for writing!\n" + row.why +
-                          "failure injected by a test\n");
-    EXPECT_EQ(file_bytes(name), second) << row.why;
-    EXPECT_EQ(file_bytes(name + ".bak"), row.backupReplaced ? second : first) << row.why;
-    EXPECT_FALSE(fs::exists(name + ".tmp") || fs::exists(name + ".bak.tmp")) << row.why;
-    write_file(name + ".bak", first);
-  }
-  release_world(w);
-}
-
-// A read that fails part-way ends like the end of the file: the backup's
-// copy must not take a short copy for a whole one.
-TEST(WorldSave, ABackupCutShortByAReadErrorIsAFailure) {
-  Scratch scratch("short");
-  const std::string name = scratch.at("w.world");
-  OM_World* w = world_builtin();
-  save_world(name.c_str(), w);
-  const std::string first = file_bytes(name);
-  world_vertex(w, 3)->x = 1.5f;
-  fault = {OM_FILE_READ, "w.world", 0, 0};
+// Saves with the fault injected (none when all zero); what the console got.
+std::string save_failing(const std::string& name, OM_World* w, Fault f) {
+  fault = f;
   OM_fileFault = inject;
   buffer[0] = '\0';
   save_world(name.c_str(), w);
   OM_fileFault = nullptr;
-  EXPECT_EQ(buffer, "Can't open file '" + name +
-                        "' for writing!\ncan't keep the previous version as '" + name + ".bak': '" +
-                        name + "' could not be read to its end\n");
-  EXPECT_EQ(file_bytes(name), first);
-  EXPECT_FALSE(fs::exists(name + ".bak") || fs::exists(name + ".tmp") ||
-               fs::exists(name + ".bak.tmp"));
-  release_world(w);
+  return buffer;
 }
 
-TEST(WorldSave, BackupHoldsThePreviousVersionAndAnIdenticalSaveWritesNothing) {
-  Scratch scratch("backup");
-  const std::string name = scratch.at("w.world");
+// The previous version goes to NAME.bak. An identical save opens no file and
+// keeps the backup; a quiet save (the autosave's) keeps none. A failure at
+// any step, or a save refused, keeps the file and its backup as they were,
+// says why on a second line and leaves no temporary file.
+TEST(WorldSave, TheBackupHoldsThePreviousVersionAndNoFailureLosesIt) {
+  SavedGlobals saved;
+  Scratch scratch("save");
+  const std::string name = scratch.at("w.world"), bak = name + ".bak", quiet = name + ".autosave";
   OM_World* w = world_builtin();
   save_world(name.c_str(), w);
-  EXPECT_FALSE(fs::exists(name + ".bak"));  // nothing came before
+  EXPECT_FALSE(fs::exists(bak));  // nothing came before
   const std::string first = file_bytes(name);
   w->start.angle = 1.0f;
   save_world(name.c_str(), w);
   const std::string second = file_bytes(name);
-  EXPECT_EQ(file_bytes(name + ".bak"), first);
-  // Saved again unchanged: no temporary file is even opened, the backup stays.
-  fault = {OM_FILE_OPEN, ".tmp", 0, 0};
-  OM_fileFault = inject;
-  buffer[0] = '\0';
-  save_world(name.c_str(), w);
-  OM_fileFault = nullptr;
-  EXPECT_EQ(buffer, "'" + name + "' is up to date: 16 vertices, 3 sectors\n");
-  EXPECT_EQ(file_bytes(name + ".bak"), first);
-  // Elsewhere, quietly and without a backup (as the autosave will).
+  EXPECT_EQ(file_bytes(bak), first);
+  EXPECT_EQ(save_failing(name, w, {OM_FILE_OPEN, ".tmp", 0, 0}),
+            "'" + name + "' is up to date: 16 vertices, 3 sectors\n");
+  EXPECT_EQ(file_bytes(bak), first);
   char why[256];
-  EXPECT_EQ(world_write_file((name + ".autosave").c_str(), w, OM_SAVE_QUIET, why, sizeof why),
-            OM_SAVE_WRITTEN);
-  w->start.angle = 2.0f;
-  EXPECT_EQ(world_write_file((name + ".autosave").c_str(), w, OM_SAVE_QUIET, why, sizeof why),
-            OM_SAVE_WRITTEN);
-  EXPECT_FALSE(fs::exists(name + ".autosave.bak"));
-  EXPECT_EQ(file_bytes(name), second);
-  release_world(w);
-}
+  for (f32 angle : {1.0f, 2.0f}) {
+    w->start.angle = angle;
+    EXPECT_EQ(world_write_file(quiet.c_str(), w, OM_SAVE_QUIET, why, sizeof why), OM_SAVE_WRITTEN);
+  }
+  EXPECT_FALSE(fs::exists(quiet + ".bak"));
 
-TEST(WorldSave, FoldersMissingFoldersAndInvalidWorldsAreRefused) {
-  Scratch scratch("refused");
-  OM_World* w = world_builtin();
   OM_World* broken = world_builtin();
   world_edge(broken, 1, 3)->v2 = 99;
   OM_World* foreign = world_builtin();
   OM_Surface* stray = OM_CreateSurface(4, 4);
   world_sector(foreign, 2)->ceilingTexture = stray;
   const std::string folder = scratch.dir.generic_string(), missing = scratch.at("no/w.world"),
-                    file = scratch.at("w.world");
+                    tmp = "can't write '" + name + ".tmp': ",
+                    injected = "failure injected by a test",
+                    keep = "can't keep the previous version as '" + bak + "': ",
+                    invalid = "the world can't be written: sector ";
   const struct {
-    std::string name;
-    OM_World* world;
-    std::string why;  // the start of the second line
+    Fault fault;
+    std::string why;  // the second line; its start when it ends in a space
+    bool backupReplaced = false;
+    OM_World* world = nullptr;  // null: w
+    const char* to = nullptr;   // the file saved to; null: the one above
   } rows[] = {
-      {folder, w, "'" + folder + "' is a folder, not a file"},
-      {missing, w, "can't write '" + missing + ".tmp': "},
-      {"", w, "no file name"},
-      {file, broken,
-       "the world can't be written: sector 1 edge 3 names vertex 99, the world has 16 vertices"},
-      {file, foreign,
-       "the world can't be written: sector 2 has a texture that is not one of the world's"},
+      {{OM_FILE_OPEN, ".tmp", 0, 0}, tmp + injected},
+      {{OM_FILE_WRITE, nullptr, 1, 0}, tmp + injected},
+      {{OM_FILE_SYNC, nullptr, 1, 0}, tmp + injected},
+      {{OM_FILE_OPEN, "w.world", 0, 0}, keep + injected},  // reading the file to copy it
+      // A read that fails part-way looks like the file's end: no short backup.
+      {{OM_FILE_READ, "w.world", 0, 0}, keep + "'" + name + "' could not be read to its end"},
+      {{OM_FILE_OPEN, ".bak.tmp", 0, 0}, keep + injected},
+      {{OM_FILE_SYNC, nullptr, 2, 0}, keep + injected},
+      {{OM_FILE_REPLACE, ".bak", 0, 0}, keep + injected},
+      {{OM_FILE_REPLACE, "w.world", 0, 0}, "can't replace '" + name + "': " + injected, true},
+      {{}, "'" + folder + "' is a folder, not a file", false, w, folder.c_str()},
+      {{}, "can't write '" + missing + ".tmp': ", false, w, missing.c_str()},
+      {{}, "no file name", false, w, ""},
+      {{}, invalid + "1 edge 3 names vertex 99, the world has 16 vertices", false, broken},
+      {{}, invalid + "2 has a texture that is not one of the world's", false, foreign},
   };
   for (const auto& row : rows) {
-    buffer[0] = '\0';
-    save_world(row.name.c_str(), row.world);
-    std::string first = "Can't open file '" + row.name + "' for writing!\n";
-    EXPECT_EQ(std::string(buffer).substr(0, first.size() + row.why.size()), first + row.why);
-    EXPECT_FALSE(fs::exists(row.name + ".tmp"));
+    const std::string to = row.to ? row.to : name;
+    const std::string said = save_failing(to, row.world ? row.world : w, row.fault),
+                      head = "Can't open file '" + to + "' for writing!\n" + row.why;
+    if (row.why.back() == ' ')  // the system's reason follows
+      EXPECT_EQ(said.substr(0, head.size()), head);
+    else
+      EXPECT_EQ(said, head + "\n");
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+    EXPECT_EQ(file_bytes(name), second) << row.why;
+    EXPECT_EQ(file_bytes(bak), row.backupReplaced ? second : first) << row.why;
+    EXPECT_FALSE(fs::exists(to + ".tmp") || fs::exists(name + ".tmp") || fs::exists(bak + ".tmp"))
+        << row.why;
+    write_file(bak, first);
   }
-  EXPECT_FALSE(fs::exists(file));
   OM_DestroySurface(stray);
   for (OM_World* x : {w, broken, foreign}) release_world(x);
 }
@@ -638,6 +556,7 @@ TEST(FileStream, CreatingIsExplicitAndEmptiesAnExistingFile) {
 // ==== The invariant and the textures ====
 // What the file rows above cannot reach: values no text can hold.
 TEST(WorldCheck, NonFiniteValuesAndOverfullWorldsAreFaultsWithTheirPlace) {
+  const reg none = OM_WORLD_NOWHERE;
   const struct {
     void (*spoil)(OM_World*);
     const char* why;
@@ -645,26 +564,25 @@ TEST(WorldCheck, NonFiniteValuesAndOverfullWorldsAreFaultsWithTheirPlace) {
   } rows[] = {
       {[](OM_World* w) { world_vertex(w, 9)->y = INFINITY; },
        "vertex 9 is not a finite point",
-       {OM_WORLD_NOWHERE, OM_WORLD_NOWHERE, 9}},
+       {none, none, 9}},
       {[](OM_World* w) { world_sector(w, 1)->ceilingHeight = -INFINITY; },
        "sector 1 has a height that is not finite",
-       {1, OM_WORLD_NOWHERE, OM_WORLD_NOWHERE}},
+       {1, none, none}},
       {[](OM_World* w) { w->start.z = std::nanf(""); },
        "the start is not a finite position",
-       {OM_WORLD_NOWHERE, OM_WORLD_NOWHERE, OM_WORLD_NOWHERE}},
+       {none, none, none}},
       {[](OM_World* w) { world_edge(w, 2, 0)->type = 3; },
        "sector 2 edge 0 has the unknown type 3",
-       {2, 0, OM_WORLD_NOWHERE}},
+       {2, 0, none}},
       {[](OM_World* w) {
          OM_WorldVertex v = {0, 0};
          while (world_vertex_count(w) <= OM_WORLD_MAX_VERTICES) OM_Collection_Push(w->vertices, &v);
        },
        "the world has 65537 vertices, at most 65536 fit",
-       {OM_WORLD_NOWHERE, OM_WORLD_NOWHERE, OM_WORLD_MAX_VERTICES}},
+       {none, none, OM_WORLD_MAX_VERTICES}},
   };
   for (const auto& row : rows) {
     OM_World* w = world_builtin();
-    ASSERT_TRUE(world_check(w, nullptr, 0));
     row.spoil(w);
     char why[128] = "";
     OM_WorldFault where = {};
