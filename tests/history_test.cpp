@@ -85,6 +85,7 @@ TEST_F(History, UndoAndRedoWalkTheWholeScript) {
   EXPECT_EQ(history_redo_steps(h), 0u);
   ASSERT_TRUE(history_undo(h, w));
   EXPECT_EQ(world_text(w), states[n - 2]);
+  EXPECT_EQ(history_redo_steps(h), 1u);  // that edit, and none of those before it
 }
 
 TEST_F(History, CancelPutsBackWhatARefusedEditMayHaveTouched) {
@@ -108,6 +109,9 @@ TEST_F(History, CancelPutsBackWhatARefusedEditMayHaveTouched) {
   EXPECT_TRUE(history_cancel(h, w));
   EXPECT_EQ(world_text(w), before);
   ASSERT_TRUE(history_redo(h, w));
+  EXPECT_EQ(world_sector_count(w), 2u);
+  ASSERT_TRUE(history_record(h, w) && history_cancel(h, w));
+  EXPECT_FALSE(history_cancel(h, w));  // the step before the record stays
   EXPECT_EQ(world_sector_count(w), 2u);
 }
 
@@ -142,14 +146,24 @@ TEST_F(History, TheByteLimitForgetsTheOldestSteps) {
     OM_DestroyHistory(small);
     world_sector(w, 2)->ceilingHeight = 2.0f;
   }
+  // Room for a record after an undo comes from the oldest undo step: the
+  // step undone stays, for a cancel to give back.
+  OM_History* small = OM_CreateHistory(3 * copy + copy / 2);
+  for (int i = 0; i < 3; i++) ASSERT_TRUE(history_record(small, w));
+  ASSERT_TRUE(history_undo(small, w));
+  ASSERT_TRUE(history_record(small, w) && history_cancel(small, w));
+  EXPECT_EQ(history_redo_steps(small), 1u);
+  OM_DestroyHistory(small);
 }
 
 // Undo, redo and record, each made to fail at every allocation in turn:
-// until one is given enough, the world and the steps stay as they were.
+// until one is given enough, the world and the steps stay as they were;
+// only a failed record forgets the steps, lest an undo skip the edit after it.
 TEST_F(History, RunningOutOfMemoryChangesNothing) {
   const struct {
     std::function<void(History*)> prepare;
     bool (*act)(OM_History*, OM_World*);
+    bool forgets = false;
   } cases[] = {
       {[](History* t) { t->step([t] { return t->triangle(); }); }, history_undo},
       {[](History* t) {
@@ -160,6 +174,8 @@ TEST_F(History, RunningOutOfMemoryChangesNothing) {
       {[](History* t) { t->step([t] { return world_delete_sector(t->w, 0, 0, 0, 0); }); },
        history_undo},
       {[](History*) {}, [](OM_History* h, OM_World* w) { return history_record(h, w); }},
+      {[](History* t) { t->step([t] { return t->triangle(); }); },
+       [](OM_History* h, OM_World* w) { return history_record(h, w); }, true},
   };
   for (const auto& c : cases) {
     bool done = false;
@@ -175,7 +191,7 @@ TEST_F(History, RunningOutOfMemoryChangesNothing) {
       EXPECT_TRUE(world_check(w, nullptr, 0));
       if (done) break;
       EXPECT_EQ(world_text(w), before) << grants;
-      EXPECT_EQ(history_undo_steps(h), undo) << grants;
+      EXPECT_EQ(history_undo_steps(h), c.forgets ? 0 : undo) << grants;
       EXPECT_EQ(history_redo_steps(h), redo) << grants;
     }
     EXPECT_TRUE(done);

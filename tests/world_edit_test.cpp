@@ -117,8 +117,9 @@ TEST(WorldEditOutline, RefusesWhatCannotBeASector) {
       {{V(3), P(2, 0), V(3), P(1, 1)}, "repeats corner 0"},
       {{P(0, 0), P(2, 0), P(2, 2), P(2, 0)}, "repeats corner 1"},
       {{P(0, 0), P(2, 2), P(2, 0), P(0, 2)}, "crosses itself"},           // bow tie
-      {{P(0, 0), P(2, 0), P(1, 0), P(1, 1)}, "crosses itself"},           // folds back
+      {{P(0, 0), P(2, 0), P(1, 0), P(1, 1)}, "edge 0-1 meets edge 1-2"},  // folds back
       {{P(0, 0), P(4, 0), P(4, 4), P(3, 0), P(0, 4)}, "crosses itself"},  // corner on an edge
+      {{P(3, 0), P(0, 4), P(0, 0), P(4, 0), P(4, 4)}, "edge 0-1 meets edge 2-3"},  // corner 0
       {{P(0, 0), P(NAN, 0), P(1, 1)}, "finite"},
   };
   for (const auto& c : cases) {
@@ -337,6 +338,15 @@ TEST_F(WorldEdit, DeletingVertices) {
        nullptr, 2},
       {"a vertex no sector uses", 16, 0, nullptr,
        [](OM_World* w) { OM_Collection_Push(w->vertices, &loose); }},
+      {"of two walls the one ending there stays; a portal into the other is walled", 4, 0,
+       [](WorldEdit* t) {
+         EXPECT_EQ(world_edge(t->w, 0, 3)->type, OM_EDGE_TEXTURE);
+         EXPECT_EQ(world_edge(t->w, 2, 1)->texture, t->style.wall);
+       },
+       [](OM_World* w) { world_edge(w, 0, 4)->type = OM_EDGE_COLOR; }},
+      {"a portal leaving the vertex walls up its other side", 0, 0,
+       [](WorldEdit* t) { EXPECT_EQ(world_edge(t->w, 2, 0)->texture, t->style.wall); },
+       [](OM_World* w) { world_link_edges(w, 0, 0, 2, 0, nullptr, nullptr, nullptr, nullptr, 0); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -127,7 +127,9 @@ TEST(WorldFile, EveryFieldSurvivesARoundTripAndASecondSaveIsByteIdentical) {
     expect_same(w, again);
     EXPECT_EQ(world_text(again), text);
 
-    // Through the file: saved, loaded, saved again without a change.
+    // Through the file: saved (over a copy cut short, which is not up to
+    // date), loaded, saved again without a change.
+    write_file(file, text.substr(0, text.size() / 2));
     save_world(file.c_str(), w);
     OM_World* loaded = load_world(file.c_str());
     ASSERT_NE(loaded, nullptr) << buffer;
@@ -218,13 +220,15 @@ const Bad kBad[] = {
     {"OMBRIX-WORLD 1", "OMBRIX-WORLD 2",
      "line 1: format version 2 is not supported: this program reads version 1"},
     {"OMBRIX-WORLD 1", "OMBRIX-WORLD one", "line 1: expected 'OMBRIX-WORLD 1'"},
-    {"# start", "#" + std::string(1024, 'x'), "line 3: the line is longer than 1024 bytes"},
+    {"# start X Y Z ANGLE", "#" + std::string(1024, 'x'),  // one byte over
+     "line 3: the line is longer than 1024 bytes"},
     {"vertex 3 1 3", "vortex 3 1 3", "line 13: unknown record 'vortex'"},
     {"vertex 3 1 3", "vertex 3 1", "line 13: expected 'vertex INDEX X Y'"},
     {"vertex 3 1 3", "vertex 3 1 3 4", "line 13: expected 'vertex INDEX X Y'"},
     {"edge 0 0 1 texture none", "edge 0 0 1 texture none a b", "line 28: too many fields"},
     {"vertex 3 1 3", "vertex 3 1 3,5", "line 13: vertex y '3,5' is not a number"},
     {"vertex 3 1 3", std::string("vertex 3 1\0 3", 13), "line 13: vertex x '1?' is not a number"},
+    {"vertex 3 1 3", "vertex 3 1\x1b 3", "line 13: vertex x '1?' is not a number"},
     {"vertex 3 1 3", "vertex 3 nan 3", "line 13: vertex x 'nan' is not a finite number"},
     {"start 4 4 0 0", "start 4 4 0 -inf", "line 8: start angle '-inf' is not a finite number"},
     {"vertex 3 1 3", "vertex 3 1e39 3",
@@ -258,6 +262,8 @@ const Bad kBad[] = {
     {"portal 2 1", "portal 0 4", "line 32: sector 0 edge 4 is a portal to itself"},
     {"portal 2 1", "portal 1 1",
      "line 32: sector 0 edge 4 leads to sector 1 edge 1, which is not a portal back to it"},
+    {"portal 0 2", "portal 0 4",  // back to sector 0, but to its other portal
+     "line 30: sector 0 edge 2 leads to sector 1 edge 10, which is not a portal back to it"},
     {"portal 2 1", "portal 70000 1",
      "line 32: sector 0 edge 4 leads to sector 70000, a world has at most 65536 sectors"},
     {"edge 3 5 14", "edge 3 5 0",
@@ -318,6 +324,14 @@ TEST(WorldFile, EveryClassOfBadFileIsRefusedAtItsLineAndNothingIsLost) {
     EXPECT_EQ(parse(text, &why), nullptr);
     EXPECT_EQ(why, limit.why);
   }
+  // With every vertex index in use, one past the last must not wrap to vertex 0.
+  std::string full = head, why;
+  for (int i = 0; i < 65536; i++) full += "vertex " + std::to_string(i) + " 0 0\n";
+  full +=
+      "sector 0 0 1 none none\nedge 0 1 2 texture none\nedge 1 2 65536 texture none\n"
+      "edge 2 65536 1 texture none\nend\n";
+  EXPECT_EQ(parse(full, &why), nullptr);
+  EXPECT_EQ(why, "line 65541: sector 0 edge 1 names vertex 65536, the world has 65536 vertices");
 
   // Through a file, the console gets exactly one line naming it.
   Scratch scratch("bad");
@@ -354,7 +368,8 @@ TEST(WorldFile, LineEndingsCommentsSpacingAndEdgeOrderAreFree) {
   std::string crlf, tabs = base, edited = base, split = base;
   for (char c : base) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   for (char& c : tabs) c = c == ' ' ? '\t' : c;
-  const std::pair<const char*, const char*> edits[] = {
+  const std::pair<const char*, std::string> edits[] = {
+      {"# start X Y Z ANGLE", "#" + std::string(1023, 'x')},  // a line just at the limit
       {"start 4 4 0 0", "  start 4.0 4e0 0.0 0  # where the player stands"},
       {"vertex 7 5 3.75", "vertex 0007 5 375e-2"},
       {"\nend\n", "\nend"},
