@@ -146,9 +146,9 @@ static bool next_line(Parser* p, Token* rest) {
   rest->length = reg(stop - p->at);
   p->at = nl ? nl + 1 : p->end;
   p->line++;
+  if (rest->length && rest->at[rest->length - 1] == '\r') rest->length--;  // CR LF files
   if (rest->length > OM_WORLD_FILE_MAX_LINE)
     return fail(p, "the line is longer than %zu bytes", OM_WORLD_FILE_MAX_LINE);
-  if (rest->length && rest->at[rest->length - 1] == '\r') rest->length--;  // CR LF files
 
   p->count = 0;
   const char* s = rest->at;
