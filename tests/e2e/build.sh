@@ -12,10 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$(absolute "$2")
 e2e_init "$3"
-# The program runs in OUTDIR: its default file and the autosave it writes
-# when closed with edits land there.
-cd "$out"
-rm -f WORLD_DUMP WORLD_DUMP.*
+work_in_out
 
 # Window pixel of map point (X, Y) in the start view: pan (-12, -4), zoom 24
 # in the 640 x 464 map at window row 16.

@@ -12,11 +12,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$(absolute "$2")
 e2e_init "$3"
+work_in_out
 
-# The program runs in OUTDIR and is given a relative name, as from a shell.
-cd "$out"
+# The program is given a relative name in OUTDIR, as from a shell.
 file="my world.world"
-rm -f "$file" "$file".* my world.world WORLD_DUMP WORLD_DUMP.*
+rm -f "$file" "$file".* my world.world
 cp "$here/../../examples/builtin.world" "$file"
 original=$(cat "$file")
 

@@ -26,6 +26,14 @@ e2e_init() {
   out=$(cd "$1" && pwd)
   export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
 }
+# Runs the rest in OUTDIR, where the program's default file and the autosave
+# it writes when closed with edits land (never in the build folder), with
+# none left by an earlier run to greet this one. Paths given as arguments
+# must be made absolute first.
+work_in_out() {
+  cd "$out"
+  rm -f WORLD_DUMP WORLD_DUMP.*
+}
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
 
 # The server is waited for: one still shutting down removes its lock and

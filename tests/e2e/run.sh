@@ -12,11 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$(absolute "$2")
 e2e_init "$3"
-# The program runs in OUTDIR: the double-click is an edit, and closing with
-# it unsaved leaves WORLD_DUMP.autosave, which must not greet the next run
-# (or the unit tests) in the build folder.
-cd "$out"
-rm -f WORLD_DUMP WORLD_DUMP.*
+work_in_out  # the double-click below is an edit
 
 # No display at all: the window cannot be made, which is a failed start.
 [ "$mode" = linux ] || { wine_env "$program" && stop_wineserver; }
