@@ -13,6 +13,12 @@ static inline void put(OM_Surface* s, int x, int y, u32 color) {
   if (x >= 0 && x < s->w && y >= 0 && y < s->h) s->data[x + s->step * y] = color;
 }
 
+int OM_TruncPixel(f32 v) {
+  if (!(v > -1.0e9f)) return v != v ? 0 : -1000000000;
+  if (v > 1.0e9f) return 1000000000;
+  return (int)v;
+}
+
 void OM_DrawLine(OM_Surface* surface, int x0, int y0, int x1, int y1, u32 color) {
   // Differences in 64 bits: far-away end points must not overflow.
   i64 dx = i64(x1) - x0, dy = i64(y1) - y0;

@@ -7,6 +7,11 @@
 struct OM_Surface;
 struct OM_Stream;
 
+// A position in pixels truncated toward zero, as the drawing calls take it.
+// Positions far off the surface (a vertex thousands of views away) are held
+// to +-1e9, which an int takes and the clipping still cuts; NaN gives 0.
+int OM_TruncPixel(f32 v);
+
 // Pixels from (x0, y0) toward (x1, y1), end point excluded.
 void OM_DrawLine(OM_Surface* surface, int x0, int y0, int x1, int y1, u32 color);
 // Outline of the closed rectangle x0..x1, y0..y1.

@@ -80,3 +80,13 @@ f32 OM_DistanceFromPointToLine(f32 px, f32 py, f32 x0, f32 y0, f32 x1, f32 y1, f
   *iy = kNaN;
   return 0.0f;
 }
+
+f32 OM_SegmentDistance2(f32 px, f32 py, f32 ax, f32 ay, f32 bx, f32 by, f32* t) {
+  f32 dx = bx - ax, dy = by - ay;
+  f32 length2 = dx * dx + dy * dy;
+  f32 s = length2 > 0.0f ? ((px - ax) * dx + (py - ay) * dy) / length2 : 0.0f;
+  s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
+  *t = s;
+  f32 qx = ax + s * dx - px, qy = ay + s * dy - py;
+  return qx * qx + qy * qy;
+}

@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "collection.h"
+#include "math.h"
 
 // ==== Memory ====
 
@@ -115,36 +116,14 @@ static void unlink_partner(OM_World* w, reg s, reg e, const OM_EditStyle* style)
 static bool has_world(const OM_World* w) { return w && w->vertices && w->sectors; }
 
 // ==== Outlines ====
-// The predicates run in double: differences of f32 coordinates are exact
-// there, so a corner lying on another edge is seen as lying on it rather
-// than a rounding error to either side.
-
-static double cross(const OM_Corner& a, const OM_Corner& b, const OM_Corner& c) {
-  return (double(b.x) - a.x) * (double(c.y) - a.y) - (double(b.y) - a.y) * (double(c.x) - a.x);
-}
-
-static int sign(double v) { return (v > 0) - (v < 0); }
-
-// c, collinear with a-b, lies on the segment a-b.
-static bool within(const OM_Corner& a, const OM_Corner& b, const OM_Corner& c) {
-  return fmin(a.x, b.x) <= c.x && c.x <= fmax(a.x, b.x) && fmin(a.y, b.y) <= c.y &&
-         c.y <= fmax(a.y, b.y);
-}
-
-// Segments p-q and r-s share at least one point.
-static bool segments_meet(const OM_Corner& p, const OM_Corner& q, const OM_Corner& r,
-                          const OM_Corner& s) {
-  const int d1 = sign(cross(r, s, p)), d2 = sign(cross(r, s, q));
-  const int d3 = sign(cross(p, q, r)), d4 = sign(cross(p, q, s));
-  if (d1 * d2 < 0 && d3 * d4 < 0) return true;
-  return (d1 == 0 && within(r, s, p)) || (d2 == 0 && within(r, s, q)) ||
-         (d3 == 0 && within(p, q, r)) || (d4 == 0 && within(p, q, s));
-}
+// The predicates run in double, like the segment tests of math.h: a corner
+// lying on another edge is seen as lying on it rather than a rounding error
+// to either side.
 
 // Edges a-b and b-c share the corner b; they cross when c folds back along
 // a-b.
 static bool folds_back(const OM_Corner& a, const OM_Corner& b, const OM_Corner& c) {
-  if (cross(a, b, c) != 0) return false;
+  if (OM_Orient(a, b, c) != 0) return false;
   return (double(a.x) - b.x) * (double(c.x) - b.x) + (double(a.y) - b.y) * (double(c.y) - b.y) > 0;
 }
 
@@ -186,7 +165,7 @@ bool world_outline_ok(const OM_Corner* c, reg n, char* why, reg whySize) {
       else if (j1 == i)
         meet = folds_back(c[j], c[i], c[i1]);
       else
-        meet = segments_meet(c[i], c[i1], c[j], c[j1]);
+        meet = OM_SegmentsMeet(c[i], c[i1], c[j], c[j1]);
       if (meet)
         return world_refuse(why, whySize,
                             "the outline crosses itself: edge %zu-%zu meets edge %zu-%zu", i, i1, j,

@@ -1,8 +1,11 @@
-// The drawing primitives: lines, outlines, fills and block copies, clipped to the pixel.
+// The drawing primitives: lines, outlines, fills and block copies, clipped to the pixel,
+// and the truncation of positions to pixels.
 #include "draw.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <set>
 #include <utility>
 #include <vector>
@@ -103,6 +106,20 @@ TEST(DrawSurface, CopiesTheVisiblePartOfTheBlockExactly) {
   OM_DrawSurface(&outside.s, 0, -3, 5, 0, buffer.data(), 7);
   OM_DrawSurface(&outside.s, 8, 0, 13, 3, buffer.data(), 7);
   EXPECT_TRUE(outside.inked().empty());
+}
+
+TEST(Draw, PixelPositionsTruncateTowardZeroWithinWhatAnIntHolds) {
+  const f32 inf = std::numeric_limits<f32>::infinity(), nan = std::nanf("");
+  const std::pair<f32, int> cases[] = {{2.9f, 2},
+                                       {-2.9f, -2},
+                                       {-0.5f, 0},
+                                       {1e9f, 1000000000},
+                                       {3e9f, 1000000000},
+                                       {inf, 1000000000},
+                                       {-1e9f, -1000000000},
+                                       {-inf, -1000000000},
+                                       {nan, 0}};
+  for (const auto& [v, want] : cases) EXPECT_EQ(OM_TruncPixel(v), want) << v;
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// The geometry helpers: min/max with NaN, line intersection, rectangles, foot points.
+// The geometry helpers: min/max with NaN, line intersection, rectangles, foot points,
+// segment distance and the exact segment tests.
 #include <gtest/gtest.h>
 
 // The C library's header first, then ours: each must resolve to its own file.
 #include <math.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 
@@ -83,6 +85,51 @@ TEST(FootPoint, ClampsBeforeTheStartButNoneOnOrBeyondTheEnd) {
     EXPECT_EQ(Bits(ix), Bits(c[4])) << c[0];
     EXPECT_EQ(Bits(iy), Bits(c[5])) << c[0];
   }
+}
+
+TEST(SegmentDistance, ClampsToTheEndsAndTakesAPointSegmentAsItsPoint) {
+  // Point, segment, squared distance and where along the segment.
+  const f32 cases[][8] = {{2, 3, 0, 0, 4, 0, 9, 0.5f},
+                          {-1, 1, 0, 0, 4, 0, 2, 0},
+                          {6, 0, 0, 0, 4, 0, 4, 1},
+                          {4, 5, 1, 1, 1, 1, 25, 0}};
+  for (const auto& c : cases) {
+    f32 t = -1;
+    EXPECT_EQ(OM_SegmentDistance2(c[0], c[1], c[2], c[3], c[4], c[5], &t), c[6]) << c[0];
+    EXPECT_EQ(t, c[7]) << c[0];
+  }
+}
+
+struct Point {
+  f32 x, y;
+};
+
+TEST(SegmentsMeet, EndsAndOverlapsCountAndAHairOffTheLineDoesNot) {
+  // p = (0, 0) to q = (25713, 22846) passes through (12856.5, 11423); one
+  // ulp left of that the f32 cross products still come out equal, so only
+  // the exact test keeps the two apart.
+  const Point end = {25713, 22846}, mid = {12856.5f, 11423};
+  const Point hair = {std::nextafter(12856.5f, 0.0f), 11423}, far = {0, 20000};
+  const struct {
+    Point p, q, a, b;
+    bool meet;
+  } cases[] = {{{0, 0}, {2, 2}, {0, 2}, {2, 0}, true},   // crossing
+               {{0, 0}, {2, 0}, {2, 0}, {3, 5}, true},   // a shared end
+               {{0, 0}, {2, 0}, {1, 0}, {1, 3}, true},   // an end on the other
+               {{0, 0}, {2, 0}, {1, 0}, {3, 0}, true},   // in line, overlapping
+               {{0, 0}, {1, 0}, {2, 0}, {3, 0}, false},  // in line, apart
+               {{0, 0}, {2, 0}, {0, 1}, {2, 1}, false},  // parallel
+               {{0, 0}, end, mid, far, true},           {{0, 0}, end, hair, far, false}};
+  for (const auto& c : cases) {
+    // Either segment first, either way round: the same answer.
+    for (const auto& [p, q, a, b] : {std::array{c.p, c.q, c.a, c.b},
+                                     {c.q, c.p, c.b, c.a},
+                                     {c.a, c.b, c.p, c.q},
+                                     {c.b, c.a, c.q, c.p}})
+      EXPECT_EQ(OM_SegmentsMeet(p, q, a, b), c.meet) << "case " << &c - cases;
+  }
+  EXPECT_EQ(OM_Orient(Point{0, 0}, end, mid), 0.0);
+  EXPECT_GT(OM_Orient(Point{0, 0}, end, hair), 0.0);
 }
 
 }  // namespace
