@@ -4,14 +4,21 @@
 #include <cstdlib>
 #include <cstring>
 
+static void* take_from_malloc(reg bytes) { return malloc(bytes); }
+
 OM_Collection* OM_CreateCollection(reg initialCapacity, reg elementSize) {
+  return OM_CreateCollectionFrom(initialCapacity, elementSize, take_from_malloc);
+}
+
+OM_Collection* OM_CreateCollectionFrom(reg initialCapacity, reg elementSize,
+                                       OM_Allocator allocate) {
   if (elementSize != 0 && initialCapacity > SIZE_MAX / elementSize) return nullptr;
-  OM_Collection* c = static_cast<OM_Collection*>(malloc(sizeof(OM_Collection)));
+  OM_Collection* c = static_cast<OM_Collection*>(allocate(sizeof(OM_Collection)));
   if (!c) return nullptr;
   reg bytes = initialCapacity * elementSize;
   // A zero-capacity collection still gets a valid block: widgets create every
   // child list that way and read null as failure.
-  c->data = malloc(bytes ? bytes : 1);
+  c->data = allocate(bytes ? bytes : 1);
   if (!c->data) {
     free(c);
     return nullptr;

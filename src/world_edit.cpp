@@ -73,17 +73,7 @@ static bool reserve(OM_Collection* c, reg count) {
 }
 
 OM_Collection* edit_collection(reg capacity, reg elementSize) {
-  OM_Collection* c = static_cast<OM_Collection*>(edit_malloc(sizeof(OM_Collection)));
-  if (!c) return nullptr;
-  c->data = edit_malloc(capacity * elementSize);
-  if (!c->data) {
-    free(c);
-    return nullptr;
-  }
-  c->elementSize = elementSize;
-  c->capacity = capacity;
-  c->length = 0;
-  return c;
+  return OM_CreateCollectionFrom(capacity, elementSize, edit_malloc);
 }
 
 static void make_wall(OM_WorldEdge* e, const OM_EditStyle* style) {

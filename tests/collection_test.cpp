@@ -1,10 +1,14 @@
-// The growable array: doubling, copies of what is pushed, and no write outside its storage.
+// The growable array: doubling, copies of what is pushed, no write outside its storage,
+// and its blocks from the allocator it is given.
 #include "collection.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
+
+#include "world_edit.h"
 
 namespace {
 
@@ -51,6 +55,30 @@ TEST(Collection, NeverWritesOutsideItsStorage) {
   EXPECT_EQ(c->capacity, 4u);
   EXPECT_EQ(c->length, 9u);
   OM_DestroyCollection(c);
+}
+
+// Hands out `left` blocks, then refuses; counts what it is asked.
+int asked = 0, left = 0;
+void* Limited(reg bytes) {
+  ++asked;
+  return left-- > 0 ? malloc(bytes) : nullptr;
+}
+
+TEST(Collection, TakesBothBlocksFromTheAllocatorGivenAndFailsWhole) {
+  for (int grants = 0; grants <= 2; ++grants) {
+    asked = 0, left = grants;
+    OM_Collection* c = OM_CreateCollectionFrom(3, 8, Limited);
+    EXPECT_EQ(c != nullptr, grants == 2);  // a refused second block frees the first
+    EXPECT_EQ(asked, grants == 0 ? 1 : 2);
+    EXPECT_EQ(c ? c->capacity : 3u, 3u);
+    OM_DestroyCollection(c);
+  }
+  // A capacity whose size wraps round to 8 bytes asks for nothing; the
+  // edits' counted memory makes its collections the same way.
+  asked = 0, left = 2;
+  EXPECT_EQ(OM_CreateCollectionFrom(SIZE_MAX / 8 + 2, 8, Limited), nullptr);
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(edit_collection(SIZE_MAX / 8 + 2, 8), nullptr);
 }
 
 }  // namespace
