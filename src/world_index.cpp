@@ -462,23 +462,27 @@ void free_set(IndexSet* s) {
   free(s->out);
 }
 
+// Files in `set` every item of the grid cells under `area` that `keep`
+// takes: each cell is visited once and the set drops repeats.
+template <class Keep>
+void gather(const Grid& g, OM_WorldBox area, IndexSet* set, Keep keep) {
+  const CellRange r = cells_of(g, area.x0, area.y0, area.x1, area.y1);
+  for (int cy = r.y0; cy <= r.y1; cy++) {
+    for (int cx = r.x0; cx <= r.x1; cx++) {
+      const reg c = reg(cx) + reg(g.nx) * reg(cy);
+      for (u32 k = g.start[c]; k < g.start[c + 1]; k++)
+        if (keep(g.items[k])) set_add(set, g.items[k]);
+    }
+  }
+}
+
 }  // namespace
 
 const u32* world_sectors_in(OM_World* w, OM_WorldBox area, reg* count) {
   *count = 0;
   OM_WorldIndex* x = fresh_index(w);
   if (!x) return nullptr;
-  const Grid& g = x->sectorGrid;
-  const CellRange r = cells_of(g, area.x0, area.y0, area.x1, area.y1);
-  for (int cy = r.y0; cy <= r.y1; cy++) {
-    for (int cx = r.x0; cx <= r.x1; cx++) {
-      const reg c = reg(cx) + reg(g.nx) * reg(cy);
-      for (u32 k = g.start[c]; k < g.start[c + 1]; k++) {
-        const u32 s = g.items[k];
-        if (meets(x->sectors[s].box, area)) set_add(&x->sectorSet, s);
-      }
-    }
-  }
+  gather(x->sectorGrid, area, &x->sectorSet, [&](u32 s) { return meets(x->sectors[s].box, area); });
   for (reg k = 0; k < x->drawAlwaysCount; k++) set_add(&x->sectorSet, x->drawAlways[k]);
   return set_take(&x->sectorSet, summary_words(x->sectorCount), count);
 }
@@ -488,18 +492,9 @@ const u32* world_vertices_in(OM_World* w, OM_WorldBox area, reg* count) {
   OM_WorldIndex* x = fresh_index(w);
   if (!x) return nullptr;
   const OM_WorldVertex* v = world_vertex(w, 0);
-  const Grid& g = x->vertexGrid;
-  const CellRange r = cells_of(g, area.x0, area.y0, area.x1, area.y1);
-  for (int cy = r.y0; cy <= r.y1; cy++) {
-    for (int cx = r.x0; cx <= r.x1; cx++) {
-      const reg c = reg(cx) + reg(g.nx) * reg(cy);
-      for (u32 k = g.start[c]; k < g.start[c + 1]; k++) {
-        const u32 i = g.items[k];
-        if (area.x0 <= v[i].x && v[i].x <= area.x1 && area.y0 <= v[i].y && v[i].y <= area.y1)
-          set_add(&x->vertexSet, i);
-      }
-    }
-  }
+  gather(x->vertexGrid, area, &x->vertexSet, [&](u32 i) {
+    return area.x0 <= v[i].x && v[i].x <= area.x1 && area.y0 <= v[i].y && v[i].y <= area.y1;
+  });
   for (reg k = 0; k < x->lostVertexCount; k++) set_add(&x->vertexSet, x->lostVertices[k]);
   return set_take(&x->vertexSet, summary_words(x->vertexCount), count);
 }
