@@ -1,17 +1,19 @@
-// The map editor: the root widget that lays out toolbar, map viewport and
-// console, the first-person preview, the small panel widgets, and the map
-// viewport itself (view transforms, top-down drawing, mouse editing).
+// The map editor's widgets: the root widget that lays out toolbar, map
+// viewport and console, the first-person preview, the small panel widgets,
+// and the map viewport itself (top-down drawing, mouse editing). The view
+// transforms it draws and picks through are map_view.cpp.
 //
 // Sections (grep for "// ==== "):
-//   Shell                     view settings, prototypes, the root widget with
-//                             its layout and preview, the bevel frame
-//   Panel widgets             button, toolbar button, toolbar, menu, sidebar
-//   View transform and drawing  map <-> viewport pixels, snapping, the grid,
-//                             sectors, vertices, the camera line
-//   Editing                   button down (place the player, pick a vertex,
-//                             pick an edge, add or split, or a corner in
-//                             drawing mode), drag, wheel, the undo step of a
-//                             double-click, and the viewport's event handler
+//   Shell           the root widget with its layout and preview, the bevel
+//                   frame
+//   Panel widgets   button, toolbar button, toolbar, menu, sidebar, each
+//                   followed by its prototype
+//   Map drawing     the grid, the sectors (culled, the selected one filled),
+//                   the vertices, the camera line
+//   Editing         button down (place the player, pick a vertex, pick an
+//                   edge, add or split, or a corner in drawing mode), drag,
+//                   wheel, the undo step of a double-click, and the
+//                   viewport's event handler and prototype
 #include "editor.h"
 
 #include <cmath>
@@ -32,37 +34,9 @@
 
 // ==== Shell ================================================================
 
-int draw_portals = 1;
-int draw_edges = 1;
-int drawVertices = 1;
-int drawVerticesLabel = 1;
-int drawCamera = 1;
-int vertexSize = 4;
-int relative_map_mode = 0;
-u32 OM_Editor_Viewport_GridColor = 0xFF333333;
-int mapCulling = 1;
-f32 editor_scale = 8.0f;
-int snap_grid_x = 10;
-int snap_grid_y = 10;
-OM_Vector editor_rotate_center;
-
 OM_Surface* preview;
 int preview_x;
 int preview_y;
-
-OM_Widget OM_Editor_Prototype =
-    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_HandleEvent);
-OM_Widget RV_Editor_Toolbar_Prototype =
-    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Toolbar_HandleEvent);
-OM_Widget RV_Button_Prototype =
-    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Button_HandleEvent);
-OM_Widget RV_Editor_ToolbarButton_Prototype =
-    OM_Widget_MakePrototype(&RV_Button_Prototype, RV_Editor_ToolbarButton_HandleEvent);
-OM_Widget RV_Editor_Viewport_Prototype =
-    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Viewport_HandleEvent);
-OM_Widget RV_Menu_Prototype = OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Menu_HandleEvent);
-OM_Widget RV_Editor_Sidebar_Prototype =
-    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Sidebar_HandleEvent);
 
 enum {
   TOOLBAR_HEIGHT = 16,
@@ -87,15 +61,6 @@ static int font_w() { return OM_font ? OM_font->w : 8; }
 static int font_h() { return OM_font ? OM_font->h : 8; }
 static void draw_text(OM_Surface* surface, const char* text, int x, int y, u32 color) {
   if (OM_font && text) OM_DrawText(surface, text, x, y, OM_font, color);
-}
-
-void RV_Editor_WorldChanged(RV_Editor_Data* data) {
-  if (!data) return;
-  data->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED | RV_EDITOR_LINE_DRAGGED);
-  data->world = world;
-  reg sectors = world && world->sectors ? world->sectors->length : 0;
-  if (data->selectedSector >= sectors) data->selectedSector = 0;
-  RV_Editor_CommandsWorldChanged(data);
 }
 
 static void set_initial_state(RV_Editor_Data* data) {
@@ -212,6 +177,8 @@ int RV_Editor_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
     default: return pass_to_base(self, super, event);
   }
 }
+OM_Widget OM_Editor_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_HandleEvent);
 
 void draw_bevel_border(OM_Surface* surface, int x, int y, int width, int height, int thickness) {
   const u32 light = 0xFFEEEEEE;
@@ -250,6 +217,8 @@ int RV_Button_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
     default: return pass_to_base(self, super, event);
   }
 }
+OM_Widget RV_Button_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Button_HandleEvent);
 
 // The toolbar's one button, "SAVE": a left press saves like Ctrl+S. Not in
 // gameplay, where the toolbar is not on screen and a press only takes the
@@ -266,6 +235,8 @@ int RV_Editor_ToolbarButton_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Ev
   }
   return pass_to_base(self, super, event);
 }
+OM_Widget RV_Editor_ToolbarButton_Prototype =
+    OM_Widget_MakePrototype(&RV_Button_Prototype, RV_Editor_ToolbarButton_HandleEvent);
 
 // The newest console message, right-aligned in the room the toolbar's
 // buttons leave: the console shows only its first lines, and what saving
@@ -305,6 +276,8 @@ int RV_Editor_Toolbar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* e
   }
   return pass_to_base(self, super, event);
 }
+OM_Widget RV_Editor_Toolbar_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Toolbar_HandleEvent);
 
 int RV_Menu_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   if (event->type == OM_EVENT_DRAW) {
@@ -315,6 +288,7 @@ int RV_Menu_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   }
   return pass_to_base(self, super, event);
 }
+OM_Widget RV_Menu_Prototype = OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Menu_HandleEvent);
 
 int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
   if (event->type == OM_EVENT_DRAW) {
@@ -324,10 +298,12 @@ int RV_Editor_Sidebar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* e
   }
   return pass_to_base(self, super, event);
 }
+OM_Widget RV_Editor_Sidebar_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Sidebar_HandleEvent);
 
-// ==== View transform and drawing ===========================================
-// The map viewport: the transforms between map units and viewport pixels and
-// the top-down drawing of the world. Its editing follows in the next section.
+// ==== Map drawing ==========================================================
+// The map viewport's top-down drawing of the world, through the transforms
+// of map_view. Its editing follows in the next section.
 
 namespace {
 
@@ -341,21 +317,11 @@ const u32 kHighlight = 0xFFFF0066;  // selected edge and vertex, dragged line
 const u32 kVertex = 0xFFFFFFFF;
 const u32 kCameraLine = 0xFF00FF66;
 
-const f32 kVertexPick = 0.75f;
 const f32 kEdgePick = 1.0f;
-const f32 kSnapStep = 0.5f;
 const f32 kZoomMin = 8.0f;
 const f32 kZoomMax = 64.0f;
 
 RV_Editor_Data* editor_data() { return OM_editor ? (RV_Editor_Data*)OM_editor->data : nullptr; }
-
-// Truncation toward zero for screen positions; positions far off screen
-// (a vertex thousands of views away) are held to a range an int can take.
-int trunc_px(f32 v) {
-  if (!(v > -1.0e9f)) return v != v ? 0 : -1000000000;
-  if (v > 1.0e9f) return 1000000000;
-  return (int)v;
-}
 
 // The selection refers to one world: a replaced world drops it. In the same
 // world a selected sector that is gone (the last one deleted) only moves back
@@ -394,7 +360,8 @@ void draw_edge(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_World
   f32 x0, y0, x1, y1;
   if (!map_vertex(self, camera, w, edge->v1, &x0, &y0)) return;
   if (!map_vertex(self, camera, w, edge->v2, &x1, &y1)) return;
-  OM_DrawLine(surface, trunc_px(x0), trunc_px(y0), trunc_px(x1), trunc_px(y1), color);
+  OM_DrawLine(surface, OM_TruncPixel(x0), OM_TruncPixel(y0), OM_TruncPixel(x1), OM_TruncPixel(y1),
+              color);
 }
 
 // A sector's edges: walls in `wall`, portals in `portal` while portals are
@@ -482,8 +449,8 @@ void fill_selected(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_W
   int left = 0, top = 0;
   int right = 0, bottom = 0;
   for (reg k = 0; k < n; ++k) {
-    right = OM_MaxI32(right, trunc_px(cx[k]));
-    bottom = OM_MaxI32(bottom, trunc_px(cy[k]));
+    right = OM_MaxI32(right, OM_TruncPixel(cx[k]));
+    bottom = OM_MaxI32(bottom, OM_TruncPixel(cy[k]));
   }
   right = OM_MinI32(OM_MaxI32(right, 0), surface->w);
   bottom = OM_MinI32(OM_MaxI32(bottom, 0), surface->h);
@@ -494,7 +461,7 @@ void fill_selected(OM_Widget* self, OM_Surface* surface, OM_Camera* camera, OM_W
     reg j = n - 1;
     for (reg i = 0; i < n; ++i) {
       if ((cy[i] < fy && fy <= cy[j]) || (cy[j] < fy && fy <= cy[i]))
-        cr[count++] = trunc_px(cx[i] + (fy - cy[i]) / (cy[j] - cy[i]) * (cx[j] - cx[i]));
+        cr[count++] = OM_TruncPixel(cx[i] + (fy - cy[i]) / (cy[j] - cy[i]) * (cx[j] - cx[i]));
       j = i;
     }
     int k = 0;
@@ -620,95 +587,10 @@ void write_label(reg index) {
 
 }  // namespace
 
-void RV_Editor_Viewport_ViewportToScreen(OM_Widget* self, OM_Camera* camera, f32* x, f32* y) {
-  f32 px = *x, py = *y;
-  if (relative_map_mode && OM_camera) {
-    f32 a = OM_camera->object.angle - 3.1415927f;
-    f32 s = sinf(a), c = cosf(a);
-    px = px - OM_camera->object.x;
-    py = py - OM_camera->object.y;
-    f32 tx = px * s - py * c;
-    f32 ty = px * c + py * s;
-    px = tx;
-    py = ty;
-  }
-  px = px + camera->object.x;
-  py = py + camera->object.y;
-  px = px / camera->object.z;
-  py = py / camera->object.z;
-  px = (px + 0.5f) * (f32)self->w;
-  py = (py + 0.5f) * (f32)self->h;
-  *x = px;
-  *y = py;
-}
-
-void RV_Editor_Viewport_ScreenToViewport(OM_Widget* self, OM_Camera* camera, f32* x, f32* y) {
-  f32 z = camera->object.z;
-  f32 px = z * (*x / (f32)self->w - 0.5f) - camera->object.x;
-  f32 py = z * (*y / (f32)self->h - 0.5f) - camera->object.y;
-  if (relative_map_mode && OM_camera) {
-    // The turn is a rotation: its transpose brings the point back.
-    f32 a = OM_camera->object.angle - 3.1415927f;
-    f32 s = sinf(a), c = cosf(a);
-    f32 tx = px * s + py * c;
-    f32 ty = py * s - px * c;
-    px = tx + OM_camera->object.x;
-    py = ty + OM_camera->object.y;
-  }
-  *x = px;
-  *y = py;
-}
-
-bool RV_Editor_Viewport_MapArea(OM_Widget* self, OM_Camera* camera, f32 x0, f32 y0, f32 x1, f32 y1,
-                                OM_WorldBox* area) {
-  const f64 z = camera->object.z, w = self->w, h = self->h;
-  if (!(z > 0.0) || !std::isfinite(z) || !(w > 0.0) || !(h > 0.0)) return false;
-  const f64 panX = camera->object.x, panY = camera->object.y;
-  const bool turned = relative_map_mode && OM_camera;
-  f64 s = 0.0, c = 0.0, det = 1.0, camX = 0.0, camY = 0.0;
-  if (turned) {
-    // The f32 sine and cosine of the forward turn, undone in double.
-    const f32 a = OM_camera->object.angle - 3.1415927f;
-    s = sinf(a);
-    c = cosf(a);
-    det = s * s + c * c;
-    camX = OM_camera->object.x;
-    camY = OM_camera->object.y;
-  }
-  f64 lowX = INFINITY, lowY = INFINITY, highX = -INFINITY, highY = -INFINITY;
-  for (f64 px : {(f64)x0, (f64)x1}) {
-    for (f64 py : {(f64)y0, (f64)y1}) {
-      f64 mx = (px / w - 0.5) * z - panX, my = (py / h - 0.5) * z - panY;
-      if (turned) {
-        const f64 tx = (s * mx + c * my) / det + camX;
-        my = (s * my - c * mx) / det + camY;
-        mx = tx;
-      }
-      if (!std::isfinite(mx) || !std::isfinite(my)) return false;
-      lowX = fmin(lowX, mx);
-      lowY = fmin(lowY, my);
-      highX = fmax(highX, mx);
-      highY = fmax(highY, my);
-    }
-  }
-  // The f32 transform errs by a few ulp of the magnitudes it meets.
-  const f64 magnitude = fmax(fmax(fabs(lowX), fabs(highX)), fmax(fabs(lowY), fabs(highY)));
-  const f64 slack =
-      0x1p-16 * (magnitude + fabs(panX) + fabs(panY) + fabs(camX) + fabs(camY) + z + 1.0);
-  if (!(magnitude + slack < 1e37)) return false;
-  *area = {(f32)(lowX - slack), (f32)(lowY - slack), (f32)(highX + slack), (f32)(highY + slack)};
-  return true;
-}
-
-void OM_SnapToGrid(f32* x, f32* y, f32 sx, f32 sy) {
-  *x = roundf(*x / sx) * sx;
-  *y = roundf(*y / sy) * sy;
-}
-
 void OM_Editor_Viewport_DrawGrid(OM_Widget* self, OM_Surface* surface, OM_Camera* camera) {
   (void)self;
   f32 z = camera->object.z;
-  int n = trunc_px(z * 0.5f);
+  int n = OM_TruncPixel(z * 0.5f);
   f32 offX = fmodf(camera->object.x, 1.0f);
   f32 offY = fmodf(camera->object.y, 1.0f);
   f32 w = (f32)surface->w, h = (f32)surface->h;
@@ -770,13 +652,13 @@ void OM_Editor_Viewport_DrawVertices(OM_Widget* self, OM_Surface* surface, OM_Ca
     map_vertex(self, camera, w, i, &x, &y);
     bool selected = data && (data->flag & RV_EDITOR_VERTEX_SELECTED) && i == data->selectedVertex;
     u32 color = selected ? kHighlight : kVertex;
-    OM_FillRect(surface, trunc_px(x - size), trunc_px(y - size), trunc_px(x + size),
-                trunc_px(y + size), color);
+    OM_FillRect(surface, OM_TruncPixel(x - size), OM_TruncPixel(y - size), OM_TruncPixel(x + size),
+                OM_TruncPixel(y + size), color);
     if (drawVerticesLabel && OM_font) {
       write_label(i);
       x = x + (f32)OM_font->w / 2.0f;
       y = y + (f32)OM_font->h / 2.0f;
-      OM_DrawText(surface, labelText, trunc_px(x), trunc_px(y), OM_font, color);
+      OM_DrawText(surface, labelText, OM_TruncPixel(x), OM_TruncPixel(y), OM_font, color);
     }
   }
 }
@@ -794,7 +676,8 @@ void OM_Editor_Viewport_DrawCamera(OM_Widget* self, OM_Surface* surface, OM_Came
     x1 = x0;
     y1 = y0 - length;
   }
-  OM_DrawLine(surface, trunc_px(x0), trunc_px(y0), trunc_px(x1), trunc_px(y1), kCameraLine);
+  OM_DrawLine(surface, OM_TruncPixel(x0), OM_TruncPixel(y0), OM_TruncPixel(x1), OM_TruncPixel(y1),
+              kCameraLine);
 }
 
 namespace {
@@ -813,7 +696,7 @@ void draw(OM_Widget* self, RV_Editor_Data* data, OM_Surface* surface) {
   f32 x, y;
   if ((data->flag & RV_EDITOR_LINE_DRAGGED) &&
       map_vertex(self, &data->camera, world, data->selectedVertex, &x, &y))
-    OM_DrawLine(surface, trunc_px(x), trunc_px(y), data->x, data->y, kHighlight);
+    OM_DrawLine(surface, OM_TruncPixel(x), OM_TruncPixel(y), data->x, data->y, kHighlight);
 }
 
 }  // namespace
@@ -853,14 +736,12 @@ void place_player(f32 mx, f32 my) {
   if (player && o == &player->object) player->sector = get_sector_at(world, mx, my);
 }
 
-// Selects the lowest-numbered vertex whose pick box holds the map point; the
-// box is open below and closed above on both axes.
+// Selects the lowest-numbered vertex whose pick box holds the map point.
 bool pick_vertex(RV_Editor_Data* data, OM_World* w, f32 mx, f32 my, const OM_Mouse* m) {
   reg count = world_vertex_count(w);
   for (reg i = 0; i < count; ++i) {
     const OM_WorldVertex* v = world_vertex(w, i);
-    if (v->x - kVertexPick < mx && mx <= v->x + kVertexPick && v->y - kVertexPick < my &&
-        my <= v->y + kVertexPick) {
+    if (RV_Editor_InPickBox(v->x, v->y, mx, my)) {
       data->selectedVertex = i;
       data->x = m->x;
       data->y = m->y;
@@ -957,7 +838,7 @@ void mouse_move(OM_Widget* self, RV_Editor_Data* data, OM_Mouse* m) {
   }
   f32 x = (f32)m->x, y = (f32)m->y;
   RV_Editor_Viewport_ScreenToViewport(self, &data->camera, &x, &y);
-  if (!keyboard.keys[OM_KEY_SHIFT]) OM_SnapToGrid(&x, &y, kSnapStep, kSnapStep);
+  if (!keyboard.keys[OM_KEY_SHIFT]) OM_SnapToGrid(&x, &y, RV_EDITOR_SNAP_STEP, RV_EDITOR_SNAP_STEP);
   if (x == v->x && y == v->y) return;
   // A drag whose double-click the map did not see still gets its undo step.
   if (!data->stepOpen) RV_Editor_StepOpen(data);
@@ -1000,3 +881,5 @@ int RV_Editor_Viewport_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* 
     default: return pass_to_base(self, super, event);
   }
 }
+OM_Widget RV_Editor_Viewport_Prototype =
+    OM_Widget_MakePrototype(&OM_Widget_Prototype, RV_Editor_Viewport_HandleEvent);

@@ -2,7 +2,7 @@
 // link mark and the undo steps around every world edit.
 //
 // Sections (grep for "// ==== "):
-//   Helpers           the console line, the edit style, geometry tests
+//   Helpers           the console line, the edit style
 //   Keeping hold      the selection, the mark and the player's sector found
 //                     again after an edit
 //   Undo steps        recording, taking back a step that changed nothing
@@ -12,7 +12,7 @@
 //   Keys              RV_Editor_KeyDown
 //   Map calls         the drawing's clicks, pointer and overlay, the
 //                     double-click's undo step, the split the map shares
-//   Editor lifetime   history made, cleared and freed
+//   Editor lifetime   history made, cleared and freed; a new world
 #include "editor_commands.h"
 
 #include <cmath>
@@ -23,9 +23,11 @@
 
 #include "collection.h"
 #include "draw.h"
-#include "editor.h"
+#include "editor_state.h"
 #include "history.h"
 #include "keys.h"
+#include "map_view.h"
+#include "math.h"
 #include "object_player.h"
 #include "ombrix.h"
 #include "surface.h"
@@ -38,8 +40,6 @@
 
 namespace {
 
-const f32 kVertexPick = 0.75f;  // half the side of the map's vertex pick box
-const f32 kSnapStep = 0.5f;
 const f32 kHeightStep = 0.125f;
 // After the textured walls, T offers these colour walls.
 const u32 kWallColours[] = {0xFFB04030, 0xFF40A050, 0xFF4060C0, 0xFFC0C0C0};
@@ -66,39 +66,6 @@ bool drawing(const RV_Editor_Data* d) { return (d->flag & RV_EDITOR_DRAWING) != 
 OM_EditStyle edit_style() {
   OM_Surface* flat = world_texture(world, "TEX_FCONCRETE");
   return {world_texture(world, "TEX_WWHITEWASH"), flat, flat};
-}
-
-bool same_point(OM_WorldVertex p, OM_WorldVertex q) { return p.x == q.x && p.y == q.y; }
-
-// Twice the signed area of a, b, c: which side of a -> b the point c lies
-// on. Doubles hold the products of two float differences exactly enough.
-double orient(OM_WorldVertex a, OM_WorldVertex b, OM_WorldVertex c) {
-  return ((double)b.x - a.x) * ((double)c.y - a.y) - ((double)b.y - a.y) * ((double)c.x - a.x);
-}
-// For c on the line through a and b: whether it lies between them.
-bool within(OM_WorldVertex a, OM_WorldVertex b, OM_WorldVertex c) {
-  return fminf(a.x, b.x) <= c.x && c.x <= fmaxf(a.x, b.x) && fminf(a.y, b.y) <= c.y &&
-         c.y <= fmaxf(a.y, b.y);
-}
-// Whether segments p-q and a-b have any point in common, ends included.
-bool segments_meet(OM_WorldVertex p, OM_WorldVertex q, OM_WorldVertex a, OM_WorldVertex b) {
-  double o1 = orient(p, q, a), o2 = orient(p, q, b), o3 = orient(a, b, p), o4 = orient(a, b, q);
-  if (((o1 > 0 && o2 < 0) || (o1 < 0 && o2 > 0)) && ((o3 > 0 && o4 < 0) || (o3 < 0 && o4 > 0)))
-    return true;
-  return (o1 == 0 && within(p, q, a)) || (o2 == 0 && within(p, q, b)) ||
-         (o3 == 0 && within(a, b, p)) || (o4 == 0 && within(a, b, q));
-}
-
-// The squared distance from p to segment a-b and, in *t, where along it
-// (0 at a, 1 at b) the nearest point lies.
-f32 segment_distance2(f32 px, f32 py, f32 ax, f32 ay, f32 bx, f32 by, f32* t) {
-  f32 dx = bx - ax, dy = by - ay;
-  f32 length2 = dx * dx + dy * dy;
-  f32 s = length2 > 0.0f ? ((px - ax) * dx + (py - ay) * dy) / length2 : 0.0f;
-  s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
-  *t = s;
-  f32 qx = ax + s * dx - px, qy = ay + s * dy - py;
-  return qx * qx + qy * qy;
 }
 
 OM_WorldEdge* selected_edge(const RV_Editor_Data* d) {
@@ -131,14 +98,14 @@ bool edge_at(reg sector, reg edge, EdgeAt* at) {
 // vertices (an undo may have moved them).
 bool find_edge(const EdgeAt& was, reg sector, reg* edge) {
   EdgeAt now;
-  if (sector == was.sector && edge_at(sector, was.edge, &now) && same_point(now.a, was.a) &&
-      same_point(now.b, was.b)) {
+  if (sector == was.sector && edge_at(sector, was.edge, &now) && OM_SamePoint(now.a, was.a) &&
+      OM_SamePoint(now.b, was.b)) {
     *edge = was.edge;
     return true;
   }
   reg count = sector_edge_count(world_sector(world, sector));
   for (reg k = 0; k < count; ++k) {
-    if (edge_at(sector, k, &now) && same_point(now.a, was.a) && same_point(now.b, was.b)) {
+    if (edge_at(sector, k, &now) && OM_SamePoint(now.a, was.a) && OM_SamePoint(now.b, was.b)) {
       *edge = k;
       return true;
     }
@@ -179,13 +146,13 @@ Held remember(const RV_Editor_Data* d) {
 // the same index (an undo of a drag moves it back).
 bool find_vertex(const Held& h, reg* index) {
   const OM_WorldVertex* v = world_vertex(world, h.vertexIndex);
-  if (v && same_point(*v, h.vertexAt)) {
+  if (v && OM_SamePoint(*v, h.vertexAt)) {
     *index = h.vertexIndex;
     return true;
   }
   reg count = world_vertex_count(world);
   for (reg i = 0; i < count; ++i) {
-    if (same_point(*world_vertex(world, i), h.vertexAt)) {
+    if (OM_SamePoint(*world_vertex(world, i), h.vertexAt)) {
       *index = i;
       return true;
     }
@@ -304,11 +271,6 @@ struct Target {
   f32 x, y;
 };
 
-bool in_pick_box(f32 vx, f32 vy, f32 mx, f32 my) {
-  return vx - kVertexPick < mx && mx <= vx + kVertexPick && vy - kVertexPick < my &&
-         my <= vy + kVertexPick;
-}
-
 // The corner on edge `k` of sector `s` at parameter t of the point (x, y):
 // its end vertex when the point falls on an end.
 Target on_edge(reg s, reg k, f32 t, f32 x, f32 y) {
@@ -316,8 +278,8 @@ Target on_edge(reg s, reg k, f32 t, f32 x, f32 y) {
   const OM_WorldVertex* a = world_vertex(world, e->v1);
   const OM_WorldVertex* b = world_vertex(world, e->v2);
   OM_WorldVertex p = {x, y};
-  if (t <= 0.0f || same_point(p, *a)) return {Target::kVertex, e->v1, 0, 0, a->x, a->y};
-  if (t >= 1.0f || same_point(p, *b)) return {Target::kVertex, e->v2, 0, 0, b->x, b->y};
+  if (t <= 0.0f || OM_SamePoint(p, *a)) return {Target::kVertex, e->v1, 0, 0, a->x, a->y};
+  if (t >= 1.0f || OM_SamePoint(p, *b)) return {Target::kVertex, e->v2, 0, 0, b->x, b->y};
   return {Target::kEdge, 0, s, k, x, y};
 }
 
@@ -362,18 +324,19 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
   reg corners = corner_count(d);
   for (reg k = 0; k < corners; ++k) {
     OM_WorldVertex c = corner_at(d, k);
-    if (in_pick_box(c.x, c.y, mx, my)) return {Target::kCorner, k, 0, 0, c.x, c.y};
+    if (RV_Editor_InPickBox(c.x, c.y, mx, my)) return {Target::kCorner, k, 0, 0, c.x, c.y};
   }
   reg vertices = world_vertex_count(world), listed = 0;
-  const u32* near = vertices_near(mx - kVertexPick, my - kVertexPick, mx + kVertexPick,
-                                  my + kVertexPick, &listed);
+  const u32* near = vertices_near(mx - RV_EDITOR_VERTEX_PICK, my - RV_EDITOR_VERTEX_PICK,
+                                  mx + RV_EDITOR_VERTEX_PICK, my + RV_EDITOR_VERTEX_PICK, &listed);
   for (reg k = 0; k < (near ? listed : vertices); ++k) {
     const reg i = near ? near[k] : k;
     const OM_WorldVertex* v = world_vertex(world, i);
-    if (in_pick_box(v->x, v->y, mx, my)) return {Target::kVertex, i, 0, 0, v->x, v->y};
+    if (RV_Editor_InPickBox(v->x, v->y, mx, my)) return {Target::kVertex, i, 0, 0, v->x, v->y};
   }
   f32 sx = mx, sy = my;
-  if (!keyboard.keys[OM_KEY_SHIFT]) OM_SnapToGrid(&sx, &sy, kSnapStep, kSnapStep);
+  if (!keyboard.keys[OM_KEY_SHIFT])
+    OM_SnapToGrid(&sx, &sy, RV_EDITOR_SNAP_STEP, RV_EDITOR_SNAP_STEP);
   sx += 0.0f;  // a snapped -0.2 is -0, which a file would show as "-0"
   sy += 0.0f;
 
@@ -395,7 +358,7 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
       f32 ax = a->x, ay = a->y, bx = b->x, by = b->y, t;
       RV_Editor_Viewport_ViewportToScreen(view, &d->camera, &ax, &ay);
       RV_Editor_Viewport_ViewportToScreen(view, &d->camera, &bx, &by);
-      f32 d2 = segment_distance2((f32)px, (f32)py, ax, ay, bx, by, &t);
+      f32 d2 = OM_SegmentDistance2((f32)px, (f32)py, ax, ay, bx, by, &t);
       if (d2 <= reach2 && (!hit || d2 < best)) {
         hit = true;
         best = d2;
@@ -403,7 +366,7 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
         bestEdge = k;
       }
       // The snapped point itself lying on an edge splits it there too.
-      if (!hit && !exact && segment_distance2(sx, sy, a->x, a->y, b->x, b->y, &t) < 1e-8f) {
+      if (!hit && !exact && OM_SegmentDistance2(sx, sy, a->x, a->y, b->x, b->y, &t) < 1e-8f) {
         exact = true;
         bestSector = s;
         bestEdge = k;
@@ -415,16 +378,16 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
     const OM_WorldVertex* a = world_vertex(world, e->v1);
     const OM_WorldVertex* b = world_vertex(world, e->v2);
     f32 t;
-    segment_distance2(sx, sy, a->x, a->y, b->x, b->y, &t);
+    OM_SegmentDistance2(sx, sy, a->x, a->y, b->x, b->y, &t);
     return on_edge(bestSector, bestEdge, t, a->x + t * (b->x - a->x), a->y + t * (b->y - a->y));
   }
   OM_WorldVertex p = {sx, sy};
   for (reg k = 0; k < corners; ++k)
-    if (same_point(corner_at(d, k), p)) return {Target::kCorner, k, 0, 0, sx, sy};
+    if (OM_SamePoint(corner_at(d, k), p)) return {Target::kCorner, k, 0, 0, sx, sy};
   near = mapCulling ? world_vertices_in(world, {sx, sy, sx, sy}, &listed) : nullptr;
   for (reg k = 0; k < (near ? listed : vertices); ++k) {
     const reg i = near ? near[k] : k;
-    if (same_point(*world_vertex(world, i), p)) return {Target::kVertex, i, 0, 0, sx, sy};
+    if (OM_SamePoint(*world_vertex(world, i), p)) return {Target::kVertex, i, 0, 0, sx, sy};
   }
   return {Target::kPoint, 0, 0, 0, sx, sy};
 }
@@ -435,15 +398,15 @@ Target resolve(OM_Widget* view, RV_Editor_Data* d, int px, int py) {
 const char* next_corner_fault(const RV_Editor_Data* d, OM_WorldVertex p) {
   reg count = corner_count(d);
   for (reg k = 0; k < count; ++k)
-    if (same_point(corner_at(d, k), p)) return "that corner is already in the outline";
+    if (OM_SamePoint(corner_at(d, k), p)) return "that corner is already in the outline";
   if (count < 2) return nullptr;
   OM_WorldVertex last = corner_at(d, count - 1);
   for (reg k = 0; k + 1 < count; ++k) {
     OM_WorldVertex a = corner_at(d, k), b = corner_at(d, k + 1);
     if (k + 2 == count) {  // the last edge: they share `last`
-      if (orient(a, last, p) == 0 && (within(a, last, p) || within(last, p, a)))
+      if (OM_Orient(a, last, p) == 0 && (OM_Between(a, last, p) || OM_Between(last, p, a)))
         return "its edge would run back along the last one";
-    } else if (segments_meet(last, p, a, b)) {
+    } else if (OM_SegmentsMeet(last, p, a, b)) {
       return "its edge would cross the outline";
     }
   }
@@ -614,13 +577,6 @@ bool split_for_corner(RV_Editor_Data* d, const Target& t, reg* vertex) {
   return true;
 }
 
-// Clamps a viewport position to what an int holds, for far-off points.
-int pixel(f32 v) {
-  if (!(v > -1.0e9f)) return v != v ? 0 : -1000000000;
-  if (v > 1.0e9f) return 1000000000;
-  return (int)v;
-}
-
 // A line between two viewport points, first cut to the surface so that a
 // far-away end costs nothing.
 void clipped_line(OM_Surface* s, f32 x0, f32 y0, f32 x1, f32 y1, u32 color) {
@@ -642,8 +598,8 @@ void clipped_line(OM_Surface* s, f32 x0, f32 y0, f32 x1, f32 y1, u32 color) {
       if (r < t1) t1 = r;
     }
   }
-  OM_DrawLine(s, pixel(x0 + t0 * dx), pixel(y0 + t0 * dy), pixel(x0 + t1 * dx), pixel(y0 + t1 * dy),
-              color);
+  OM_DrawLine(s, OM_TruncPixel(x0 + t0 * dx), OM_TruncPixel(y0 + t0 * dy),
+              OM_TruncPixel(x0 + t1 * dx), OM_TruncPixel(y0 + t1 * dy), color);
 }
 
 void to_view(OM_Widget* view, RV_Editor_Data* d, OM_WorldVertex p, f32* x, f32* y) {
@@ -671,7 +627,7 @@ void draw_outline(OM_Widget* view, OM_Surface* s, RV_Editor_Data* d) {
     f32 x, y;
     to_view(view, d, corner_at(d, k), &x, &y);
     if (k > 0) clipped_line(s, px, py, x, y, color);
-    int cx = pixel(x), cy = pixel(y);
+    int cx = OM_TruncPixel(x), cy = OM_TruncPixel(y);
     if (k == 0) {  // a ring: clicking here closes the outline
       OM_DrawRect(s, cx - 6, cy - 6, cx + 6, cy + 6, color);
     } else {
@@ -685,7 +641,7 @@ void draw_outline(OM_Widget* view, OM_Surface* s, RV_Editor_Data* d) {
   f32 x, y;
   to_view(view, d, {t.x, t.y}, &x, &y);
   if (count > 0) clipped_line(s, px, py, x, y, color);
-  int cx = pixel(x), cy = pixel(y);
+  int cx = OM_TruncPixel(x), cy = OM_TruncPixel(y);
   OM_DrawRect(s, cx - 3, cy - 3, cx + 3, cy + 3, color);
 }
 
@@ -1095,7 +1051,12 @@ void RV_Editor_CommandsRelease(RV_Editor_Data* d) {
   d->corners = nullptr;
 }
 
-void RV_Editor_CommandsWorldChanged(RV_Editor_Data* d) {
+void RV_Editor_WorldChanged(RV_Editor_Data* d) {
+  if (!d) return;
+  d->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED | RV_EDITOR_LINE_DRAGGED);
+  d->world = world;
+  reg sectors = world && world->sectors ? world->sectors->length : 0;
+  if (d->selectedSector >= sectors) d->selectedSector = 0;
   if (d->history) history_clear(d->history);
   end_drawing(d);
   d->flag &= ~RV_EDITOR_EDGE_MARKED;

@@ -73,6 +73,9 @@ bool RV_Editor_SplitEdge(reg sector, reg edge, f32 x, f32 y, reg* vertex);
 void RV_Editor_CommandsCreate(RV_Editor_Data* data);
 // Frees the history and the corner list; the record itself stays.
 void RV_Editor_CommandsRelease(RV_Editor_Data* data);
-// The world was replaced: its history, the drawing, the mark and any open
-// step mean nothing in the new one.
-void RV_Editor_CommandsWorldChanged(RV_Editor_Data* data);
+// The global world was replaced (or a caller noticed a new world pointer):
+// drops the vertex and edge selection, the dragged line, the drawing, the
+// link mark, any open step and the undo history, which mean nothing in the
+// new world, and brings the selected sector back into its range. Null does
+// nothing.
+void RV_Editor_WorldChanged(RV_Editor_Data* data);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "draw.h"
-#include "editor.h"
+#include "map_view.h"
 #include "math.h"
 #include "ombrix.h"
 #include "surface.h"

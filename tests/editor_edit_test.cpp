@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "collection.h"
+#include "editor_commands.h"
 #include "scene_support.h"
 #include "surface.h"
 #include "ui_console.h"
