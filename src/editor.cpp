@@ -24,6 +24,7 @@
 #include "collection.h"
 #include "draw.h"
 #include "editor_commands.h"
+#include "editor_steps.h"
 #include "keys.h"
 #include "object_player.h"
 #include "ombrix.h"

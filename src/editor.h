@@ -2,8 +2,9 @@
 // console and first-person preview, the small panel widgets, and the
 // top-down map viewport that draws the world and takes the mouse edits.
 // The view settings and transforms it draws with are map_view.h; the state
-// it shares with the commands is editor_state.h; the keyboard commands,
-// drawing mode and undo steps are editor_commands.h.
+// it shares with the commands is editor_state.h; the keyboard commands and
+// drawing mode are editor_commands.h; the undo steps of every edit, the
+// mouse's included, are editor_steps.h.
 #pragma once
 
 #include "editor_state.h"

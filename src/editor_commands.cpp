@@ -1,17 +1,14 @@
-// Building levels in the editor: the keyboard commands, drawing mode, the
-// link mark and the undo steps around every world edit.
+// Building levels in the editor: the keyboard commands, drawing mode and the
+// link mark. Each command that changes the world is one edit of
+// editor_steps.h (begin, then abandon or commit).
 //
 // Sections (grep for "// ==== "):
-//   Helpers           the console line, the edit style
-//   Keeping hold      the selection, the mark and the player's sector found
-//                     again after an edit
-//   Undo steps        recording, taking back a step that changed nothing
+//   Helpers           the console line, the edit style, the selected edge
 //   Drawing mode      where a click lands, adding corners, closing and
 //                     cancelling the outline, the overlay on the map
 //   Commands          delete, heights, textures, link, undo and redo
 //   Keys              RV_Editor_KeyDown
-//   Map calls         the drawing's clicks, pointer and overlay, the
-//                     double-click's undo step, the split the map shares
+//   Map calls         the drawing's clicks, pointer and overlay
 //   Editor lifetime   history made, cleared and freed; a new world
 #include "editor_commands.h"
 
@@ -24,6 +21,7 @@
 #include "collection.h"
 #include "draw.h"
 #include "editor_state.h"
+#include "editor_steps.h"
 #include "history.h"
 #include "keys.h"
 #include "map_view.h"
@@ -71,167 +69,6 @@ OM_EditStyle edit_style() {
 OM_WorldEdge* selected_edge(const RV_Editor_Data* d) {
   if (!(d->flag & RV_EDITOR_EDGE_SELECTED)) return nullptr;
   return world_edge(world, d->selectedSector, d->selectedEdge);
-}
-
-// ==== Keeping hold =========================================================
-// An edit can renumber, move or remove what the selection and the mark name.
-// Before it, they are remembered by index and by place; after it, each is
-// found again, or dropped when it is gone.
-
-struct EdgeAt {
-  reg sector, edge;
-  reg v1, v2;
-  OM_WorldVertex a, b;
-};
-
-bool edge_at(reg sector, reg edge, EdgeAt* at) {
-  const OM_WorldEdge* e = world_edge(world, sector, edge);
-  const OM_WorldVertex* a = e ? world_vertex(world, e->v1) : nullptr;
-  const OM_WorldVertex* b = e ? world_vertex(world, e->v2) : nullptr;
-  if (!a || !b) return false;
-  *at = {sector, edge, e->v1, e->v2, *a, *b};
-  return true;
-}
-
-// The edge of `sector` running between the same places in the same
-// direction; in its own sector, failing that, the one between the same
-// vertices (an undo may have moved them).
-bool find_edge(const EdgeAt& was, reg sector, reg* edge) {
-  EdgeAt now;
-  if (sector == was.sector && edge_at(sector, was.edge, &now) && OM_SamePoint(now.a, was.a) &&
-      OM_SamePoint(now.b, was.b)) {
-    *edge = was.edge;
-    return true;
-  }
-  reg count = sector_edge_count(world_sector(world, sector));
-  for (reg k = 0; k < count; ++k) {
-    if (edge_at(sector, k, &now) && OM_SamePoint(now.a, was.a) && OM_SamePoint(now.b, was.b)) {
-      *edge = k;
-      return true;
-    }
-  }
-  for (reg k = 0; sector == was.sector && k < count; ++k) {
-    if (edge_at(sector, k, &now) && now.v1 == was.v1 && now.v2 == was.v2) {
-      *edge = k;
-      return true;
-    }
-  }
-  return false;
-}
-
-struct Held {
-  bool vertex, line, edge, mark;
-  reg vertexIndex;
-  OM_WorldVertex vertexAt;
-  EdgeAt edgeAt, markAt;
-};
-
-Held remember(const RV_Editor_Data* d) {
-  Held h = {};
-  const OM_WorldVertex* v =
-      (d->flag & RV_EDITOR_VERTEX_SELECTED) ? world_vertex(world, d->selectedVertex) : nullptr;
-  if (v) {
-    h.vertex = true;
-    h.line = (d->flag & RV_EDITOR_LINE_DRAGGED) != 0;
-    h.vertexIndex = d->selectedVertex;
-    h.vertexAt = *v;
-  }
-  h.edge =
-      (d->flag & RV_EDITOR_EDGE_SELECTED) && edge_at(d->selectedSector, d->selectedEdge, &h.edgeAt);
-  h.mark = (d->flag & RV_EDITOR_EDGE_MARKED) && edge_at(d->markSector, d->markEdge, &h.markAt);
-  return h;
-}
-
-// The vertex at the same index and place, else one at the same place, else
-// the same index (an undo of a drag moves it back).
-bool find_vertex(const Held& h, reg* index) {
-  const OM_WorldVertex* v = world_vertex(world, h.vertexIndex);
-  if (v && OM_SamePoint(*v, h.vertexAt)) {
-    *index = h.vertexIndex;
-    return true;
-  }
-  reg count = world_vertex_count(world);
-  for (reg i = 0; i < count; ++i) {
-    if (OM_SamePoint(*world_vertex(world, i), h.vertexAt)) {
-      *index = i;
-      return true;
-    }
-  }
-  *index = h.vertexIndex;
-  return v != nullptr;
-}
-
-// The sectors may have moved in memory, changed or gone: the player's sector
-// is looked up again where it stands.
-void find_player() {
-  if (player) player->sector = get_sector_at(world, player->object.x, player->object.y);
-}
-
-// The player's sector by index, for edits that keep every sector's index:
-// call before the edit, then keep_player_sector after it.
-reg player_sector_index() { return player ? world_sector_index(world, player->sector) : 0; }
-void keep_player_sector(reg index) {
-  if (player && player->sector) player->sector = world_sector(world, index);
-}
-
-// After an edit: the selected sector follows the player as the map does, and
-// the vertex, edge, dragged line and mark are found again or dropped.
-void settle(RV_Editor_Data* d, const Held& h) {
-  reg sectors = world_sector_count(world);
-  reg playerSector = player ? world_sector_index(world, player->sector) : sectors;
-  if (playerSector < sectors) d->selectedSector = playerSector;
-  if (d->selectedSector >= sectors) d->selectedSector = 0;
-  d->flag &= ~(RV_EDITOR_VERTEX_SELECTED | RV_EDITOR_EDGE_SELECTED | RV_EDITOR_LINE_DRAGGED |
-               RV_EDITOR_EDGE_MARKED);
-  reg i = 0;
-  if (h.vertex && find_vertex(h, &i)) {
-    d->selectedVertex = i;
-    d->flag |= RV_EDITOR_VERTEX_SELECTED | (h.line ? RV_EDITOR_LINE_DRAGGED : 0);
-  }
-  if (h.edge && find_edge(h.edgeAt, d->selectedSector, &i)) {
-    d->selectedEdge = i;
-    d->flag |= RV_EDITOR_EDGE_SELECTED;
-  }
-  if (h.mark) {
-    reg s = h.markAt.sector;
-    bool found = find_edge(h.markAt, s, &i);
-    for (reg k = 0; !found && k < sectors; ++k) {
-      if (find_edge(h.markAt, k, &i)) {
-        s = k;
-        found = true;
-      }
-    }
-    if (found) {
-      d->markSector = s;
-      d->markEdge = i;
-      d->flag |= RV_EDITOR_EDGE_MARKED;
-    }
-  }
-}
-
-// ==== Undo steps ===========================================================
-
-// Remembers the world before an edit. False when the edit will not be
-// undoable (no history, or the world is too large for it); it goes ahead.
-bool record(RV_Editor_Data* d) {
-  if (!d->history || !world || !history_record(d->history, world)) return false;
-  d->belowStep = d->lastStep;
-  d->lastStep = ++d->stepCount;
-  return true;
-}
-
-// Forgets the step just recorded, for an edit that was refused or changed
-// nothing: the world is as it was, so every sector keeps its index.
-void take_back(RV_Editor_Data* d) {
-  reg keep = player_sector_index();
-  // A world that could not be put back keeps the record as its undo step.
-  if (history_cancel(d->history, world)) d->lastStep = d->belowStep;
-  keep_player_sector(keep);
-}
-
-// Said after an edit the history could not take.
-const char* undo_note(const RV_Editor_Data* d, bool recorded) {
-  return recorded || !d->history ? "" : " (too large to undo)";
 }
 
 // ==== Drawing mode =========================================================
@@ -467,15 +304,13 @@ void close_drawing(RV_Editor_Data* d) {
     say("The outline cannot close: %s", why);
     return;
   }
-  bool joins = split_step_on_top(d);
-  Held h = remember(d);
-  u32 before = world->edits;
-  bool recorded = joins || record(d);
+  RV_Editor_Edit e =
+      RV_Editor_BeginEdit(d, split_step_on_top(d) ? RV_EDIT_JOIN : RV_EDIT_RECORD, 0);
   OM_EditStyle style = edit_style();
   reg made = 0, portals = 0;
   if (!world_add_sector(world, corner(d, 0), count, 0.0f, 1.0f, &style, &made, &portals, why,
                         sizeof why)) {
-    if (recorded && !joins) take_back(d);
+    RV_Editor_AbandonEdit(d, e);
     say("The sector cannot be made: %s", why);
     return;
   }
@@ -484,27 +319,19 @@ void close_drawing(RV_Editor_Data* d) {
     s->floorHeight = from->floorHeight;
     s->ceilingHeight = from->ceilingHeight;
   }
-  world->edits = before + 1;
   end_drawing(d);
-  find_player();
-  settle(d, h);
+  RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
   say("Sector %u made: %u corners, %u portal%s, floor %g, ceiling %g%s", n(made), n(count),
-      n(portals), plural(portals), s->floorHeight, s->ceilingHeight, undo_note(d, recorded));
+      n(portals), plural(portals), s->floorHeight, s->ceilingHeight, RV_Editor_UndoNote(d, e));
 }
 
 void cancel_drawing(RV_Editor_Data* d) {
   int splits = d->drawnSplits;
   bool undone = false;
   if (split_step_on_top(d)) {
-    Held h = remember(d);
-    u32 before = world->edits;
+    RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_HISTORY, 0);
     undone = history_cancel(d->history, world);
-    if (undone) {
-      world->edits = before + 1;
-      d->lastStep = 0;
-      find_player();
-      settle(d, h);
-    }
+    if (undone) RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
   }
   end_drawing(d);
   if (splits == 0) {
@@ -561,18 +388,14 @@ void corner_clicked(RV_Editor_Data* d, reg k, int clicks) {
 
 // Splits the edge a corner lands on, as part of the drawing's one step.
 bool split_for_corner(RV_Editor_Data* d, const Target& t, reg* vertex) {
-  bool joins = split_step_on_top(d);
-  bool recorded = joins || record(d);
-  if (recorded && !joins) d->splitStep = d->lastStep;
-  u32 before = world->edits;
+  RV_Editor_Edit e =
+      RV_Editor_BeginEdit(d, split_step_on_top(d) ? RV_EDIT_JOIN : RV_EDIT_RECORD, 0);
+  if (e.undo == RV_EDIT_RECORD && e.recorded) d->splitStep = d->lastStep;
   if (!RV_Editor_SplitEdge(t.sector, t.edge, t.x, t.y, vertex)) {
-    if (recorded && !joins) {
-      take_back(d);
-      d->splitStep = 0;
-    }
+    if (RV_Editor_AbandonEdit(d, e)) d->splitStep = 0;
     return false;
   }
-  world->edits = before + 1;
+  RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
   d->drawnSplits += 1;
   return true;
 }
@@ -609,8 +432,9 @@ void to_view(OM_Widget* view, RV_Editor_Data* d, OM_WorldVertex p, f32* x, f32* 
 }
 
 void draw_mark(OM_Widget* view, OM_Surface* s, RV_Editor_Data* d) {
-  EdgeAt at;
-  if (!(d->flag & RV_EDITOR_EDGE_MARKED) || !edge_at(d->markSector, d->markEdge, &at)) return;
+  RV_Editor_EdgeAt at;
+  if (!(d->flag & RV_EDITOR_EDGE_MARKED) || !RV_Editor_EdgeEnds(d->markSector, d->markEdge, &at))
+    return;
   f32 x0, y0, x1, y1;
   to_view(view, d, at.a, &x0, &y0);
   to_view(view, d, at.b, &x1, &y1);
@@ -659,26 +483,22 @@ void delete_vertex(RV_Editor_Data* d) {
     return;
   }
   reg v = d->selectedVertex;
-  Held h = remember(d);
-  h.vertex = false;
-  u32 before = world->edits;
-  bool recorded = record(d);
+  // The vertex goes: no other takes its selection.
+  RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, RV_EDITOR_VERTEX_SELECTED);
   OM_EditStyle style = edit_style();
   reg removed = 0;
   char why[160];
   if (!world_delete_vertex(world, v, &style, &removed, why, sizeof why)) {
-    if (recorded) take_back(d);
+    RV_Editor_AbandonEdit(d, e);
     say("Vertex %u cannot be deleted: %s", n(v), why);
     return;
   }
-  world->edits = before + 1;
-  find_player();
-  settle(d, h);
+  RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
   if (removed == 0) {
-    say("Vertex %u deleted%s", n(v), undo_note(d, recorded));
+    say("Vertex %u deleted%s", n(v), RV_Editor_UndoNote(d, e));
   } else {
     say("Vertex %u deleted, and %u sector%s left with fewer than three corners%s", n(v), n(removed),
-        plural(removed), undo_note(d, recorded));
+        plural(removed), RV_Editor_UndoNote(d, e));
   }
 }
 
@@ -688,20 +508,16 @@ void delete_sector(RV_Editor_Data* d) {
     say("There is no sector to delete");
     return;
   }
-  Held h = remember(d);
-  u32 before = world->edits;
-  bool recorded = record(d);
+  RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
   OM_EditStyle style = edit_style();
   char why[160];
   if (!world_delete_sector(world, s, &style, why, sizeof why)) {
-    if (recorded) take_back(d);
+    RV_Editor_AbandonEdit(d, e);
     say("Sector %u cannot be deleted: %s", n(s), why);
     return;
   }
-  world->edits = before + 1;
-  find_player();
-  settle(d, h);
-  say("Sector %u deleted; portals into it are walls now%s", n(s), undo_note(d, recorded));
+  RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
+  say("Sector %u deleted; portals into it are walls now%s", n(s), RV_Editor_UndoNote(d, e));
 }
 
 void change_height(RV_Editor_Data* d, bool ceiling, f32 by) {
@@ -720,14 +536,13 @@ void change_height(RV_Editor_Data* d, bool ceiling, f32 by) {
     }
     return;
   }
-  u32 before = world->edits;
-  bool recorded = record(d);
+  RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
   s = world_sector(world, d->selectedSector);
   s->floorHeight = floor;
   s->ceilingHeight = top;
-  world->edits = before + 1;
+  RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
   say("Sector %u: floor %g, ceiling %g%s", n(d->selectedSector), floor, top,
-      undo_note(d, recorded));
+      RV_Editor_UndoNote(d, e));
 }
 
 // F and C: the next texture of the resource set, round and round.
@@ -741,13 +556,12 @@ void cycle_flat(RV_Editor_Data* d, bool ceiling) {
       world_texture_index(world_texture_name(world, ceiling ? s->ceilingTexture : s->floorTexture));
   reg next = now >= OM_WORLD_TEXTURE_COUNT ? 0 : (now + 1) % OM_WORLD_TEXTURE_COUNT;
   OM_Surface* texture = world_texture(world, OM_worldTextureNames[next]);
-  u32 before = world->edits;
-  bool recorded = record(d);
+  RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
   s = world_sector(world, d->selectedSector);
   (ceiling ? s->ceilingTexture : s->floorTexture) = texture;
-  world->edits = before + 1;
+  RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
   say("Sector %u %s: %s%s", n(d->selectedSector), ceiling ? "ceiling" : "floor",
-      OM_worldTextureNames[next], undo_note(d, recorded));
+      OM_worldTextureNames[next], RV_Editor_UndoNote(d, e));
 }
 
 // T: a textured wall of each wall texture in turn, then the colour walls.
@@ -779,22 +593,21 @@ void cycle_wall(RV_Editor_Data* d) {
   reg next = now >= kinds ? 0 : (now + 1) % kinds;
   OM_Surface* texture =
       next < textured ? world_texture(world, OM_worldTextureNames[walls[next]]) : nullptr;
-  u32 before = world->edits;
-  bool recorded = record(d);
+  RV_Editor_Edit step = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
   e = selected_edge(d);
   e->texture = nullptr;  // clears the whole payload before a colour takes part of it
   if (next < textured) {
     e->type = OM_EDGE_TEXTURE;
     e->texture = texture;
     say("Sector %u edge %u: textured wall %s%s", sector, edge, OM_worldTextureNames[walls[next]],
-        undo_note(d, recorded));
+        RV_Editor_UndoNote(d, step));
   } else {
     e->type = OM_EDGE_COLOR;
     e->color = kWallColours[next - textured];
     say("Sector %u edge %u: colour wall 0x%08X%s", sector, edge, (unsigned)e->color,
-        undo_note(d, recorded));
+        RV_Editor_UndoNote(d, step));
   }
-  world->edits = before + 1;
+  RV_Editor_CommitEdit(d, step, RV_EDIT_IN_PLACE);
 }
 
 // L: marks the selected edge; on an edge of another sector, links the two.
@@ -823,26 +636,21 @@ void link_edges(RV_Editor_Data* d) {
     say("Mark cleared");
     return;
   }
-  Held h = remember(d);
-  u32 before = world->edits;
-  bool recorded = record(d);
-  reg keep = player_sector_index();
+  // The link uses the mark up.
+  RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, RV_EDITOR_EDGE_MARKED);
   OM_EditStyle style = edit_style();
   f32 dx = 0.0f, dy = 0.0f;
   char why[160];
   if (!world_link_edges(world, d->markSector, d->markEdge, d->selectedSector, d->selectedEdge,
                         &style, &dx, &dy, why, sizeof why)) {
-    if (recorded) take_back(d);
+    RV_Editor_AbandonEdit(d, e);
     say("Sector %u edge %u and sector %u edge %u cannot be linked: %s", ms, me, ss, se, why);
     return;
   }
-  world->edits = before + 1;
-  keep_player_sector(keep);
-  h.mark = false;
-  settle(d, h);
+  RV_Editor_CommitEdit(d, e, RV_EDIT_SECTORS_KEPT);
   say("Linked sector %u edge %u and sector %u edge %u: going through moves a traveller by "
       "(%g, %g)%s",
-      ms, me, ss, se, dx, dy, undo_note(d, recorded));
+      ms, me, ss, se, dx, dy, RV_Editor_UndoNote(d, e));
 }
 
 void undo_or_redo(RV_Editor_Data* d, bool redo) {
@@ -855,16 +663,12 @@ void undo_or_redo(RV_Editor_Data* d, bool redo) {
     say("Nothing to %s", what);
     return;
   }
-  Held h = remember(d);
-  u32 before = world->edits;
+  RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_HISTORY, 0);
   if (!(redo ? history_redo(d->history, world) : history_undo(d->history, world))) {
     say("Cannot %s: out of memory", what);
     return;
   }
-  world->edits = before + 1;
-  d->lastStep = 0;
-  find_player();
-  settle(d, h);
+  RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
   say("%s: %u step%s left to undo, %u to redo", redo ? "Redone" : "Undone",
       n(history_undo_steps(d->history)), plural(history_undo_steps(d->history)),
       n(history_redo_steps(d->history)));
@@ -948,8 +752,8 @@ void RV_Editor_KeyDown(int key) {
 }
 
 // ==== Map calls ===========================================================
-// The map viewport hands the drawing its presses and pointer moves, draws
-// its overlay, and opens and closes the undo step of a double-click.
+// The map viewport hands the drawing its presses and pointer moves, and
+// draws its overlay.
 
 bool RV_Editor_DrawingPress(OM_Widget* view, RV_Editor_Data* d, const OM_Mouse* m) {
   if (!drawing(d) || !in_editor()) return false;
@@ -1001,40 +805,6 @@ void RV_Editor_DrawOverlay(OM_Widget* view, OM_Surface* surface, RV_Editor_Data*
   if (!world) return;
   draw_mark(view, surface, d);
   if (drawing(d)) draw_outline(view, surface, d);
-}
-
-void RV_Editor_StepOpen(RV_Editor_Data* d) {
-  RV_Editor_StepClose(d);
-  d->stepRecorded = record(d);
-  d->stepOpen = 1;
-  d->stepChanged = 0;
-}
-
-void RV_Editor_StepChanged(RV_Editor_Data* d) {
-  if (world) world->edits += 1;
-  if (d->stepOpen) d->stepChanged = 1;
-}
-
-void RV_Editor_StepClose(RV_Editor_Data* d) {
-  if (!d->stepOpen) return;
-  d->stepOpen = 0;
-  if (!d->stepRecorded) {
-    if (d->stepChanged && d->history) say("The edit is too large to undo");
-  } else if (!d->stepChanged) {
-    take_back(d);
-  }
-}
-
-bool RV_Editor_SplitEdge(reg sector, reg edge, f32 x, f32 y, reg* vertex) {
-  if (!world) return false;
-  reg keep = player_sector_index();
-  char why[160];
-  if (!world_split_edge(world, sector, edge, x, y, vertex, why, sizeof why)) {
-    say("Sector %u edge %u cannot be split: %s", n(sector), n(edge), why);
-    return false;
-  }
-  keep_player_sector(keep);
-  return true;
 }
 
 // ==== Editor lifetime ======================================================

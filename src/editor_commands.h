@@ -1,8 +1,8 @@
 // Building levels in the editor: the keyboard commands (draw a sector,
-// delete, heights, textures, link two edges as portals, undo and redo), the
-// drawing mode's clicks and what it shows over the map, and the undo steps
-// of the map's own mouse edits. The world operations themselves are
-// world_edit.h; the snapshots behind undo are history.h.
+// delete, heights, textures, link two edges as portals, undo and redo), and
+// the drawing mode's clicks and what it shows over the map. The world
+// operations themselves are world_edit.h; the undo steps around them, and
+// those of the map's own mouse edits, are editor_steps.h.
 //
 // Every command prints one console line: what it did, or why it could not.
 // After each one the player's sector, the selection, the dragged line and
@@ -10,7 +10,6 @@
 //
 // ==== Keys ====
 // ==== Drawing mode ====
-// ==== Mouse edit steps ====
 // ==== Editor lifetime ====
 #pragma once
 
@@ -51,21 +50,6 @@ bool RV_Editor_DrawingPress(OM_Widget* view, RV_Editor_Data* data, const OM_Mous
 bool RV_Editor_DrawingPointer(RV_Editor_Data* data, const OM_Mouse* m);
 // The marked edge and the drawing in progress, over the drawn map.
 void RV_Editor_DrawOverlay(OM_Widget* view, OM_Surface* surface, RV_Editor_Data* data);
-
-// ==== Mouse edit steps ====
-// A double-click's second press opens one undo step, before it adds or
-// splits; the moves while its button is held belong to the same step; the
-// release closes it, and a step that changed nothing is taken back.
-
-void RV_Editor_StepOpen(RV_Editor_Data* data);
-// The open step changed the world (each call counts one edit).
-void RV_Editor_StepChanged(RV_Editor_Data* data);
-void RV_Editor_StepClose(RV_Editor_Data* data);
-
-// Splits edge `edge` of sector `sector` at (x, y), a portal together with
-// its partner (world_split_edge); the player keeps its sector. The caller
-// counts the edit. False, with the reason on the console, when it is refused.
-bool RV_Editor_SplitEdge(reg sector, reg edge, f32 x, f32 y, reg* vertex);
 
 // ==== Editor lifetime ====
 

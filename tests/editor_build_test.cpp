@@ -2,9 +2,10 @@
 // host drives it: a table of command scripts on the built-in world and on
 // worlds drawn from nothing, whose undo must lead back to the start field for
 // field and whose redo forward to the end; the drawing and the mark on the
-// map; and a seeded random session of keys, clicks, drags, wheel, ticks and
-// frames. The world's invariant is checked after every step and event, and
-// get_sector_at against the plain winding test after every event.
+// map; the edit step a command makes; and a seeded random session of keys,
+// clicks, drags, wheel, ticks and frames. The world's invariant is checked
+// after every step and event, and get_sector_at against the plain winding
+// test after every event.
 //
 // The session has OMBRIX_SESSION_EVENTS events (default 200000, well under a
 // minute in the sanitizer build); before a release, run a few million:
@@ -26,6 +27,7 @@
 
 #include "collection.h"
 #include "editor_commands.h"
+#include "editor_steps.h"
 #include "history.h"
 #include "object_player.h"
 #include "scene_support.h"
@@ -389,6 +391,33 @@ TEST_F(Build, TheDrawingAndTheMarkShowOnTheMapAndGameplayKeepsItsKeysAndClicks) 
   run("l esc");
   EXPECT_EQ(last(), "Mark cleared\n");
   EXPECT_EQ(count_pixels(RV_EDITOR_MARK_COLOR), 0);
+}
+
+// The edit step as a new command uses it: committed, one world edit and one
+// undo step; abandoned, neither; joined to the step on top, nothing of its
+// own to take back. What it is told to forget is not found again.
+TEST_F(Running, AnEditStepCountsOneEditAndOneUndoStepOrNothing) {
+  const reg steps = history_undo_steps(data->history);
+  const u32 edits = world->edits;
+  RV_Editor_Edit e = RV_Editor_BeginEdit(data, RV_EDIT_RECORD, 0);
+  EXPECT_TRUE(RV_Editor_AbandonEdit(data, e));
+  EXPECT_EQ(history_undo_steps(data->history), steps);
+  EXPECT_EQ(world->edits, edits);
+  e = RV_Editor_BeginEdit(data, RV_EDIT_RECORD, 0);
+  world_sector(world, 0)->floorHeight += 1.0f;
+  RV_Editor_CommitEdit(data, e, RV_EDIT_IN_PLACE);
+  EXPECT_EQ(history_undo_steps(data->history), steps + 1);
+  EXPECT_EQ(world->edits, edits + 1);
+  EXPECT_STREQ(RV_Editor_UndoNote(data, e), "");
+  EXPECT_FALSE(RV_Editor_AbandonEdit(data, RV_Editor_BeginEdit(data, RV_EDIT_JOIN, 0)));
+  EXPECT_EQ(history_undo_steps(data->history), steps + 1);
+  data->selectedVertex = 1;
+  data->flag |= RV_EDITOR_VERTEX_SELECTED;
+  for (int forget : {0, int(RV_EDITOR_VERTEX_SELECTED)}) {
+    RV_Editor_CommitEdit(data, RV_Editor_BeginEdit(data, RV_EDIT_HISTORY, forget),
+                         RV_EDIT_RESHAPED);
+    EXPECT_EQ(data->flag & RV_EDITOR_VERTEX_SELECTED, forget ^ RV_EDITOR_VERTEX_SELECTED);
+  }
 }
 
 // ---- The random session ------------------------------------------------------
