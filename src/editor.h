@@ -7,6 +7,7 @@
 // mouse's included, are editor_steps.h.
 #pragma once
 
+#include "editor_commands.h"  // RV_Editor_WorldChanged: callers of the editor find it here
 #include "editor_state.h"
 #include "map_view.h"
 #include "object_camera.h"
