@@ -12,6 +12,7 @@
 #include <initializer_list>
 
 #include "collection.h"
+#include "render.h"
 #include "stream.h"
 #include "surface.h"
 #include "ui_console.h"
@@ -203,8 +204,8 @@ const GlobalSpan kStartUpObjects[] = {
 
 // Every other mutable global of the program outside the host.
 const GlobalSpan kProgramGlobals[] = {
-    // Game core (ombrix.h): state, input records, the objects it holds, and
-    // the renderer's switches.
+    // Game core (ombrix.h): state, input records, the objects it holds and
+    // the world's file; the renderer's switches (render.h).
     OM_SPAN(gameState),
     OM_SPAN(keyboard),
     OM_SPAN(OM_keyboard),

@@ -17,6 +17,7 @@
 #include "grid_support.h"
 #include "object_camera.h"
 #include "object_player.h"
+#include "render.h"
 #include "scene_support.h"
 #include "stream.h"
 #include "surface.h"
