@@ -12,6 +12,7 @@
 #include "render_reference.h"
 #include "scene_support.h"
 #include "surface.h"
+#include "world_session.h"
 
 namespace {
 

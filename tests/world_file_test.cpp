@@ -22,6 +22,7 @@
 #include "stream.h"
 #include "surface.h"
 #include "ui_console.h"
+#include "world_session.h"
 
 namespace {
 
