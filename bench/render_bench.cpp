@@ -21,6 +21,7 @@
 #include "object_camera.h"
 #include "object_player.h"
 #include "ombrix.h"
+#include "render.h"
 #include "render_reference.h"
 #include "scene_support.h"
 #include "stream.h"

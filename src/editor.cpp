@@ -28,6 +28,7 @@
 #include "keys.h"
 #include "object_player.h"
 #include "ombrix.h"
+#include "render.h"
 #include "surface.h"
 #include "ui_console.h"
 #include "world.h"

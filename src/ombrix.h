@@ -4,6 +4,9 @@
 
 #include "event.h"
 #include "types.h"
+// The world's file comes with the core: the hosts pass it the command line
+// (OM_SetArguments) and the editor saves and reloads through it.
+#include "world_session.h"
 
 struct OM_Surface;
 struct OM_Widget;
@@ -64,19 +67,6 @@ extern Camera* OM_camera;
 extern OM_Font* OM_font;
 extern OM_Surface* dummyTexture;
 
-// Non-zero: each call draws every other column, alternating between even and
-// odd columns from call to call. Nothing changes it.
-extern int interlace;
-
-// The vector instructions the renderer may use: 2 AVX2, 1 SSE2, 0 none.
-// Negative (the initial value) picks the best the processor has, and a
-// higher level than it has is lowered. Every level draws the same pixels.
-extern int renderer_simd;
-
-// Ray-cast first-person view from OM_camera, starting in player->sector.
-// Columns that are skipped or whose ray meets nothing keep their pixels.
-void draw_game_viewport(OM_Surface* projection);
-
 int OM_Game_Handle(OM_Event* event);
 int OM_Init();
 void OM_Update();
@@ -87,43 +77,9 @@ void OM_Render();
 void update_player();
 // Copies the attached object's position and heading into OM_camera.
 void update_camera();
-// Replaces the world with the one in worldFile.name (the built-in world
-// when there is no such file), moves the player into it, at the file's
-// stored start, and releases the old one (Ctrl+O and the menu's load
-// command). A file that does not load changes nothing.
-void reload_world();
-
-// ---- The world's file --------------------------------------------------
-// Where the world is kept: "WORLD_DUMP" in the working folder, or the file
-// the command line names. Saving (Ctrl+S, the menu, the toolbar's SAVE) and
-// loading use it; NAME.autosave holds edits not yet saved.
-
-enum { OM_WORLD_FILE_NAME_SIZE = 1024 };  // bytes, the terminating NUL included
-// The autosave writes at most once a minute of ticks (of OM_TICK_SECONDS).
-inline constexpr u32 OM_AUTOSAVE_TICKS = 7500;
-
-struct OM_WorldFile {
-  char name[OM_WORLD_FILE_NAME_SIZE];
-  u8 named;               // the command line named it: start-up opens it
-  u8 recover;             // start-up opens NAME.autosave instead, to save it as NAME
-  u8 refused;             // NAME would not load: saving over it is refused while it is there
-  u8 keepAutosave;        // an earlier run's autosave waits to be recovered: leave it be
-  u8 autosaveFailed;      // a failure was reported: quiet until an autosave succeeds
-  const OM_World* world;  // the world the counts below are of
-  u32 savedEdits;         // its `edits` when it last matched NAME
-  u32 autosavedEdits;     // its `edits` the last autosave wrote
-  u32 waited;             // ticks its newest unsaved edits have waited
-};
-extern OM_WorldFile worldFile;
-
-// The command line's arguments after the program's name; the host calls it
-// before the init event. One argument names the world's file. None, more
-// than one, or one that cannot serve as a name (null: the host could not
-// read it) leave the default, with a line on the console saying why.
-void OM_SetArguments(int count, const char* const* args);
-// Saves the world to worldFile.name, the player's place and heading as its
-// start, and removes the autosave once the file holds the world.
-void save_current_world();
+// The player stands at the world's stored start, at rest, in the sector
+// found there.
+void place_at_start(Player* p, OM_World* w);
 
 // ---- Host input: pointer movement, wheel and pointer capture ----------
 // The host reports raw movement as it arrives; each tick event publishes

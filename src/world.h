@@ -200,16 +200,6 @@ OM_World* world_builtin();
 // ignored. The caller makes sure nothing points into it any more.
 void release_world(OM_World* world);
 
-// The file is read when it exists, and the built-in world built when it
-// does not (or for a null name). A file that cannot be read or is not a
-// valid world gives null after one console line naming the file, the line
-// and the reason. (In world_file.cpp, with the format.)
-OM_World* load_world(const char* filename);
-// Writes the world to the file in the text format, safely: see
-// world_file.h. Reports the outcome on the console; true when the file now
-// holds the world (written, or already up to date).
-bool save_world(const char* filename, OM_World* world);
-
 void add_world_vertex(OM_World* world, float x, float y);
 
 // ==== Lookup by place ====

@@ -6,7 +6,6 @@
 // ==== Reader ====
 // ==== Writer ====
 // ==== Files ====
-// ==== load_world and save_world ====
 #include "world_file.h"
 
 #include <charconv>
@@ -19,7 +18,6 @@
 #include "collection.h"
 #include "stream.h"
 #include "surface.h"
-#include "ui_console.h"
 
 static const char kMagic[] = "OMBRIX-WORLD";
 
@@ -708,41 +706,4 @@ OM_SaveResult world_write_file(const char* name, const OM_World* w, int flags, c
   }
   free(text);
   return result;
-}
-
-// ==== load_world and save_world ====
-
-OM_World* load_world(const char* filename) {
-  if (!filename || OM_GetFileKind(filename) == OM_FILE_MISSING) return world_builtin();
-  char why[300], message[1400];
-  OM_World* w = world_read_file(filename, why, sizeof why);
-  if (!w) {
-    snprintf(message, sizeof message, "%s: %s", filename, why);
-  } else {
-    snprintf(message, sizeof message, "world loaded from '%s': %zu vertices, %zu sectors", filename,
-             world_vertex_count(w), world_sector_count(w));
-  }
-  OM_Print(message);
-  return w;
-}
-
-bool save_world(const char* filename, OM_World* world) {
-  const char* name = filename ? filename : "";
-  char message[1400], why[1400];
-  OM_SaveResult result = OM_SAVE_FAILED;
-  if (world) result = world_write_file(name, world, OM_SAVE_BACKUP, why, sizeof why);
-  if (result == OM_SAVE_FAILED) {
-    snprintf(message, sizeof message, "Can't open file '%s' for writing!", name);
-    OM_Print(message);
-    // Without a world there is nothing more precise to say (the game core
-    // holds one from start-up on).
-    if (world) OM_Print(why);
-    return false;
-  }
-  snprintf(message, sizeof message,
-           result == OM_SAVE_WRITTEN ? "world saved to '%s': %zu vertices, %zu sectors"
-                                     : "'%s' is up to date: %zu vertices, %zu sectors",
-           name, world_vertex_count(world), world_sector_count(world));
-  OM_Print(message);
-  return true;
 }

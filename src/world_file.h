@@ -1,6 +1,7 @@
 // World files: the line-based text format of docs/world-format.md, its
 // reader and its writer, and the safe replacement of a file on disk.
-// load_world and save_world (declared in world.h) are built from these.
+// They print nothing: world_session.h's load_world and save_world report on
+// the console.
 //
 // ==== Limits ====
 // ==== Text ====

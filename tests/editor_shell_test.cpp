@@ -13,6 +13,7 @@
 #include "scene_support.h"
 #include "surface.h"
 #include "ui_console.h"
+#include "world_session.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "surface.h"
 #include "ui_console.h"
 #include "ui_widget.h"
+#include "world_session.h"
 
 namespace {
 

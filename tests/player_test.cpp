@@ -10,6 +10,7 @@
 #include "scene_support.h"
 #include "surface.h"
 #include "world.h"
+#include "world_session.h"
 
 namespace {
 

@@ -8,9 +8,11 @@
 #include "object_camera.h"
 #include "object_player.h"
 #include "ombrix.h"
+#include "render.h"
 #include "render_reference.h"
 #include "scene_support.h"
 #include "surface.h"
+#include "world_session.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <initializer_list>
 
 #include "collection.h"
+#include "render.h"
 #include "stream.h"
 #include "surface.h"
 #include "ui_console.h"
@@ -19,6 +20,7 @@
 #include "ui_widget.h"
 #include "world_file.h"
 #include "world_index.h"
+#include "world_session.h"
 
 // ---- Worlds and textures -------------------------------------------------
 
@@ -203,8 +205,8 @@ const GlobalSpan kStartUpObjects[] = {
 
 // Every other mutable global of the program outside the host.
 const GlobalSpan kProgramGlobals[] = {
-    // Game core (ombrix.h): state, input records, the objects it holds, and
-    // the renderer's switches.
+    // Game core (ombrix.h): state, input records and the objects it holds;
+    // the renderer's switches (render.h) and the world's file (world_session.h).
     OM_SPAN(gameState),
     OM_SPAN(keyboard),
     OM_SPAN(OM_keyboard),

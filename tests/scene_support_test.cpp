@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "render.h"
 #include "system.h"
 #include "ui_console.h"
 #include "ui_menubar.h"

@@ -19,6 +19,7 @@
 #include "ui_console.h"
 #include "ui_menubar.h"
 #include "world_file.h"
+#include "world_session.h"
 
 namespace {
 

@@ -17,10 +17,12 @@
 #include "grid_support.h"
 #include "object_camera.h"
 #include "object_player.h"
+#include "render.h"
 #include "scene_support.h"
 #include "stream.h"
 #include "surface.h"
 #include "ui_console.h"
+#include "world_session.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "collection.h"
 #include "scene_support.h"
 #include "ui_console.h"
+#include "world_session.h"
 
 namespace {
 
