@@ -21,6 +21,11 @@ struct OM_WorldBox;
 // relative_map_mode and mapCulling, under Transforms.
 
 inline int draw_portals = 1;  // also makes the renderer see through portals
+// Non-zero: the first-person view draws every room it passes through at its
+// own heights, with the steps between them, and the player stands on floors
+// (H toggles it; a world file can ask for it). Zero: the exact look in which
+// each column takes floor and ceiling from the room its view ends in.
+inline int heights_mode = 0;
 // The vertex squares (vertexSize: half their side, pixels), their index
 // labels and the game camera's direction line; the grid's colour.
 inline int drawVertices = 1, drawVerticesLabel = 1, drawCamera = 1;

@@ -3,6 +3,12 @@
 // place and get_sector_at are world_index.cpp.
 //
 // ==== Textures ====
+OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal) {
+  if (!w || !portal || portal->type != OM_EDGE_PORTAL || portal->portal_step == 0) return nullptr;
+  reg slot = portal->portal_step - 1u;
+  return slot < OM_WORLD_TEXTURE_COUNT ? w->textures[slot] : nullptr;
+}
+
 // ==== The built-in world ====
 // ==== Creation and release ====
 // ==== The invariant ====

@@ -40,6 +40,10 @@ struct OM_WorldEdge {
     struct {
       u16 portal_sector;
       u16 portal_edge;
+      // The faces of the steps seen through this portal in heights mode: 0
+      // draws them with the floor or ceiling texture they continue, k > 0
+      // with the world's texture slot k - 1 (see world_step_texture).
+      u16 portal_step;
     };
   };
 };
@@ -68,6 +72,9 @@ struct OM_World {
   OM_Collection* sectors;   // of OM_WorldSector
   // Where the player stands when the world is opened: x, y, z and heading.
   GameObject start;
+  // Non-zero: the world is meant to be seen in heights mode, and opens in
+  // it. A save records the look in use, as it records the player's place.
+  u8 heights;
   // Each texture this world uses, decoded once, indexed like
   // OM_worldTextureNames and released with the world; null until asked for
   // (or when it could not be decoded). Reach them with world_texture.
@@ -158,6 +165,11 @@ OM_Surface* world_texture(OM_World* w, const char* name);
 const char* world_texture_name(const OM_World* w, const OM_Surface* texture);
 // The index of `name` in OM_worldTextureNames, or OM_WORLD_TEXTURE_COUNT.
 reg world_texture_index(const char* name);
+// The surface a portal's own step texture names (portal_step k > 0: slot
+// k - 1, decoded when the world was read or the editor chose it). Null for
+// a portal without one (the default faces), for anything not a portal, and
+// for a slot that holds nothing.
+OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal);
 
 // ==== The invariant ====
 // What the renderer, the player and the editor trust, checked in one pass

@@ -165,6 +165,7 @@ OM_WorldEdge portal_edge(u16 v1, u16 v2, u16 sector, u16 edge) {
   e.type = OM_EDGE_PORTAL;
   e.portal_sector = sector;
   e.portal_edge = edge;
+  e.portal_step = 0;
   return e;
 }
 
@@ -222,6 +223,7 @@ const GlobalSpan kProgramGlobals[] = {
     OM_SPAN(worldFile),
     // Editor (editor.h): the view settings and the preview's place.
     OM_SPAN(draw_portals),
+    OM_SPAN(heights_mode),
     OM_SPAN(draw_edges),
     OM_SPAN(drawVertices),
     OM_SPAN(drawVerticesLabel),
