@@ -3,12 +3,6 @@
 // place and get_sector_at are world_index.cpp.
 //
 // ==== Textures ====
-OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal) {
-  if (!w || !portal || portal->type != OM_EDGE_PORTAL || portal->portal_step == 0) return nullptr;
-  reg slot = portal->portal_step - 1u;
-  return slot < OM_WORLD_TEXTURE_COUNT ? w->textures[slot] : nullptr;
-}
-
 // ==== The built-in world ====
 // ==== Creation and release ====
 // ==== The invariant ====
@@ -65,6 +59,12 @@ const char* world_texture_name(const OM_World* w, const OM_Surface* texture) {
   for (reg i = 0; i < OM_WORLD_TEXTURE_COUNT; i++)
     if (w->textures[i] == texture) return OM_worldTextureNames[i];
   return nullptr;
+}
+
+OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal) {
+  if (!w || !portal || portal->type != OM_EDGE_PORTAL || portal->portal_step == 0) return nullptr;
+  reg slot = portal->portal_step - 1u;
+  return slot < OM_WORLD_TEXTURE_COUNT ? w->textures[slot] : nullptr;
 }
 
 // ==== The built-in world ====
