@@ -21,18 +21,13 @@ deb=ombrix_${version}_amd64.deb
 zip=ombrix-$version-windows-x86_64
 sample=/usr/share/ombrix/examples/sample.world
 # The unpacked program has no build folder of its own for the prefix.
-wine_env() {
-  wine_used=1
-  om_wine_env "$prefix_build"
-}
+wine_env() { wine_used=1 && om_wine_env "$prefix_build"; }
 
 (cd "$packages" && sha256sum -c SHA256SUMS) || fail "the packages do not match SHA256SUMS"
 
 # ---- What the packages hold ---------------------------------------------
 holds() {  # LISTING PATH...: each PATH is a line of LISTING
-  list=$1
-  shift
-  for p; do grep -qxF "$p" "$out/$list" || fail "$list lacks $p"; done
+  for p in $(shift && echo "$@"); do grep -qxF "$p" "$out/$1" || fail "$1 lacks $p"; done
 }
 dpkg-deb -c "$packages/$deb" | sed 's/^.* \.\//\//' >"$out/deb.list"
 holds deb.list /usr/bin/ombrix $sample /usr/share/applications/ombrix.desktop \
