@@ -39,6 +39,28 @@ function(om_add_program name)
 endfunction()
 
 om_add_program(ombrix)
+
+# The version, compiled into --version; on Linux, --help also names where an
+# installation keeps the sample world and the README (cmake/release.cmake).
+include(GNUInstallDirs)
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/command_line.cpp APPEND
+             PROPERTY COMPILE_DEFINITIONS OM_VERSION="${PROJECT_VERSION}")
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/system_linux.cpp APPEND
+             PROPERTY COMPILE_DEFINITIONS OM_DATA_DIR="${CMAKE_INSTALL_FULL_DATADIR}"
+                      OM_DOC_DIR="${CMAKE_INSTALL_FULL_DOCDIR}")
+if(WIN32)
+  # The version resource of the program (its properties in Explorer). It is
+  # a script of its own: the shared one (resources/ombrix.rc) is also read
+  # on Linux, which embeds files and knows no version blocks.
+  configure_file(${CMAKE_SOURCE_DIR}/resources/version.rc.in
+                 ${CMAKE_BINARY_DIR}/resources/version.rc @ONLY)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/resources/version.res.o
+    COMMAND ${CMAKE_RC_COMPILER} -O coff -i ${CMAKE_BINARY_DIR}/resources/version.rc
+            -o ${CMAKE_BINARY_DIR}/resources/version.res.o
+    DEPENDS ${CMAKE_BINARY_DIR}/resources/version.rc
+    COMMENT "Compiling the version resource")
+  target_sources(ombrix PRIVATE ${CMAKE_BINARY_DIR}/resources/version.res.o)
+endif()
 # The program without its font: it must refuse to start, with the error box
 # (the end-to-end test e2e_<mode>_nofont).
 om_add_program(ombrix_nofont ${CMAKE_SOURCE_DIR}/tests/broken/nofont.rc)

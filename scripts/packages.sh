@@ -25,3 +25,5 @@ om_need_packages() {
 OM_BUILD_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev libsdl2-dev libstb-dev clang"
 OM_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64"
 OM_DESKTOP_PACKAGES="xvfb xauth xfonts-base xdotool x11-utils imagemagick"
+# The packages (dpkg-shlibdeps, file) and the checks of them.
+OM_RELEASE_PACKAGES="dpkg-dev file lintian man-db unzip"

@@ -1,11 +1,12 @@
 #!/bin/sh
 # Builds and runs every test: Linux natively, Linux under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the Windows build under wine.
+# UndefinedBehaviorSanitizer, the Windows build under wine, and then the
+# release packages, built and tried as a user would.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 . scripts/wine.sh
-om_need_packages $OM_BUILD_PACKAGES $OM_WINDOWS_PACKAGES $OM_DESKTOP_PACKAGES
+om_need_packages $OM_BUILD_PACKAGES $OM_WINDOWS_PACKAGES $OM_DESKTOP_PACKAGES $OM_RELEASE_PACKAGES
 
 jobs=$(nproc)
 step() { echo; echo "=== $* ($(date +%T))"; }
@@ -36,5 +37,11 @@ step "Windows tests (wine)"
   [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || true
 )
 ctest --test-dir build/windows --output-on-failure
+
+step "Release packages"
+scripts/release.sh
+step "Release packages tried (Xvfb, wine)"
+# The Windows program runs in the prefix the Windows tests made.
+sh tests/e2e/release.sh build/release build/release/e2e build/windows
 
 step "All tests passed"

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "command_line.h"
 #include "ombrix.h"
 #include "stream_linux.h"
 #include "surface.h"
@@ -230,13 +232,39 @@ void show_error_box(const char* text) {
     fprintf(stderr, "An error occurred: %s\n", text);
 }
 
+// Where `cmake --install` and the Debian package put what --help points to.
+const char kInstalledFiles[] =
+    "The sample world: " OM_DATA_DIR
+    "/ombrix/examples/sample.world\n"
+    "The README and the world format: " OM_DOC_DIR "/ (and: man 6 ombrix)\n";
+
+// Prints what the command line asked for instead of a window; the exit code.
+int answer(const OM_Command& c) {
+  FILE* to = c.action == OM_COMMAND_REFUSE ? stderr : stdout;
+  if (c.action == OM_COMMAND_VERSION) {
+    fputs(OM_CommandLine_Version(), to);
+  } else if (c.action == OM_COMMAND_HELP) {
+    fputs(OM_CommandLine_Help(), to);
+    fputs(kInstalledFiles, to);
+  } else {
+    fputs(c.message, to);
+  }
+  // Text that never reached the terminal or the file is no success.
+  if (fflush(to) != 0 || ferror(to)) return 1;
+  return c.action == OM_COMMAND_REFUSE ? 2 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   SDL_SetMainReady();
+  const int count = argc > 1 ? argc - 1 : 0;
+  std::vector<const char*> files(static_cast<reg>(count));
+  OM_Command command = OM_ParseCommandLine(count, count ? argv + 1 : nullptr, files.data());
+  if (command.action != OM_COMMAND_RUN) return answer(command);
   // The world's file, if one is named; the core says on its console what
   // it makes of the rest.
-  OM_SetArguments(argc > 1 ? argc - 1 : 0, argc > 1 ? argv + 1 : nullptr);
+  OM_SetArguments(command.count, files.data());
   errno = 0;
   const char* reason = nullptr;
   int result = send_event(OM_EVENT_INIT);

@@ -2,9 +2,11 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "command_line.h"
 #include "ombrix.h"
 #include "surface.h"
 #include "system.h"
@@ -295,28 +297,75 @@ static char* code_page_text(const wchar_t* wide) {
   return text;
 }
 
-// Hands the core the arguments after the program's name. lpCmdLine is in
-// the code page already but unsplit; the system's own splitting (quotes
-// hold spaces, backslashes escape quotes) works on the wide command line.
-static void pass_arguments() {
+// Reads the arguments after the program's name and, when they ask for the
+// window, hands the world-file ones to the core. lpCmdLine is in the code
+// page already but unsplit; the system's own splitting (quotes hold spaces,
+// backslashes escape quotes) works on the wide command line.
+static OM_Command read_arguments() {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  // The arguments, then room for the world-file ones among them.
   const char** args =
       wide && count > 1
-          ? static_cast<const char**>(calloc(static_cast<reg>(count - 1), sizeof(char*)))
+          ? static_cast<const char**>(calloc(2 * static_cast<reg>(count - 1), sizeof(char*)))
           : nullptr;
   int passed = args ? count - 1 : 0;
   for (int i = 0; i < passed; i++) args[i] = code_page_text(wide[i + 1]);
-  OM_SetArguments(passed, args);
+  OM_Command command = OM_ParseCommandLine(passed, args, args + passed);
+  if (command.action == OM_COMMAND_RUN) OM_SetArguments(command.count, args + passed);
   for (int i = 0; i < passed; i++) free(const_cast<char*>(args[i]));
   free(args);
   LocalFree(wide);
+  return command;
+}
+
+static bool write_all(HANDLE to, const char* text) {
+  for (DWORD left = static_cast<DWORD>(strlen(text)), written = 0; left > 0; left -= written) {
+    if (!WriteFile(to, text, left, &written, nullptr) || written == 0) return false;
+    text += written;
+  }
+  return true;
+}
+
+// Prints what the command line asked for instead of a window; the exit
+// code. A program without a console window of its own gets its output
+// redirected to a file or a pipe as standard handles; started from a
+// console, it writes to that console (cmd does not wait for such a program:
+// its prompt is back first); started from Explorer or a shortcut, it has
+// neither, and a box shows the text.
+static int answer(const OM_Command& c) {
+  static char text[4096];
+  const bool refused = c.action == OM_COMMAND_REFUSE;
+  if (c.action == OM_COMMAND_VERSION)
+    snprintf(text, sizeof text, "%s", OM_CommandLine_Version());
+  else if (c.action == OM_COMMAND_HELP)
+    snprintf(text, sizeof text, "%s%s", OM_CommandLine_Help(),
+             "The sample world: examples\\sample.world beside ombrix.exe\n"
+             "The README: README.md beside it; the world format: docs\\world-format.md\n");
+  else
+    snprintf(text, sizeof text, "%s", c.message);
+  HANDLE to = GetStdHandle(refused ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  HANDLE console = INVALID_HANDLE_VALUE;
+  if ((!to || to == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    to = console;
+  }
+  bool shown = true;
+  if (to && to != INVALID_HANDLE_VALUE)
+    shown = write_all(to, text);
+  else
+    MessageBoxA(nullptr, text, "ombrix", refused ? MB_ICONERROR : MB_ICONINFORMATION);
+  if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
+  // Text that never reached its reader is no success.
+  return !shown ? 1 : refused ? 2 : 0;
 }
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd) {
   (void)hPrevInstance;
   (void)lpCmdLine;
-  pass_arguments();
+  OM_Command command = read_arguments();
+  if (command.action != OM_COMMAND_RUN) return answer(command);
   // The image loader decodes through COM on this thread.
   CoInitialize(nullptr);
   int result = send_event(OM_EVENT_INIT);
