@@ -99,6 +99,12 @@ add_test(NAME e2e_${OM_E2E_MODE}_files
                  ${CMAKE_BINARY_DIR}/e2e-files)
 set_tests_properties(e2e_${OM_E2E_MODE}_files PROPERTIES TIMEOUT 600 LABELS e2e
                      RESOURCE_LOCK x_server)
+# The sample world in heights mode: the look switched, a step walked up.
+add_test(NAME e2e_${OM_E2E_MODE}_heights
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/heights.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
+                 ${CMAKE_BINARY_DIR}/e2e-heights)
+set_tests_properties(e2e_${OM_E2E_MODE}_heights PROPERTIES TIMEOUT 600 LABELS e2e
+                     RESOURCE_LOCK x_server)
 add_test(NAME e2e_${OM_E2E_MODE}_nofont
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/broken.sh ${OM_E2E_MODE}
                  $<TARGET_FILE:ombrix_nofont> ${CMAKE_BINARY_DIR}/e2e-nofont)

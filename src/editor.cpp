@@ -17,6 +17,7 @@
 #include "editor.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -240,19 +241,24 @@ int RV_Editor_ToolbarButton_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Ev
 OM_Widget RV_Editor_ToolbarButton_Prototype =
     OM_Widget_MakePrototype(&RV_Button_Prototype, RV_Editor_ToolbarButton_HandleEvent);
 
+// Heights mode's label, in its own colour after the toolbar's buttons at
+// `left`, with the eye's height: the map tells which look the first-person
+// view has, and shows a step lift the eye. Returns where text may go on.
+static int draw_look_label(OM_Surface* surface, int left) {
+  if (!heights_mode) return left;
+  char text[64];
+  snprintf(text, sizeof text, "HEIGHTS MODE, EYE AT %.2f", player ? player->object.z : 0.0f);
+  draw_text(surface, text, left, font_h() / 2, RV_EDITOR_LOOK_LABEL_COLOR);
+  return left + int(strlen(text) + 1) * font_w();
+}
+
 // The newest console message, right-aligned in the room the toolbar's
-// buttons leave: the console shows only its first lines, and what saving
-// and loading say must be seen. Too long a message keeps its end, after
-// "...".
-static void draw_newest_message(OM_Widget* self, OM_Surface* surface) {
+// buttons and label leave from `left` on: the console shows only its first
+// lines, and what saving and loading say must be seen. Too long a message
+// keeps its end, after "...".
+static void draw_newest_message(OM_Widget* self, OM_Surface* surface, int left) {
   if (!OM_font || !newestMessage[0]) return;
-  int left = 0;
-  for (reg i = 0; self->childs && i < self->childs->length; ++i) {
-    const OM_Widget* k = static_cast<OM_Widget**>(self->childs->data)[i];
-    if (k) left = OM_MaxI32(left, k->x + k->w);
-  }
   const int cell = font_w();
-  left += cell;                          // one cell between the button and the text
   const int right = self->w - cell / 2;  // the label's inset, mirrored
   const reg room = right > left ? reg((right - left) / cell) : 0;
   const char* text = newestMessage;
@@ -273,7 +279,13 @@ int RV_Editor_Toolbar_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* e
     OM_FillRect(event->surface, 0, 0, self->w, self->h - 1, 0xFF111111);
     OM_DrawLine(event->surface, 0, self->h - 1, self->w, self->h - 1, 0xFF222222);
     pass_to_base(self, super, event);
-    draw_newest_message(self, event->surface);
+    int left = 0;
+    for (reg i = 0; self->childs && i < self->childs->length; ++i) {
+      const OM_Widget* k = static_cast<OM_Widget**>(self->childs->data)[i];
+      if (k) left = OM_MaxI32(left, k->x + k->w);
+    }
+    left += font_w();  // one cell after the buttons
+    draw_newest_message(self, event->surface, draw_look_label(event->surface, left));
     return 0;
   }
   return pass_to_base(self, super, event);
@@ -734,8 +746,16 @@ void place_player(f32 mx, f32 my) {
   o->y = my;
   o->z = 0.0f;
   // Movement and the first-person view start from the sector the player now
-  // stands in, not the one it was taken from.
-  if (player && o == &player->object) player->sector = get_sector_at(world, mx, my);
+  // stands in, not the one it was taken from; in heights mode the eye rides
+  // at its height above that sector's floor (above 0 outside every sector),
+  // at rest.
+  if (player && o == &player->object) {
+    player->sector = get_sector_at(world, mx, my);
+    if (heights_mode) {
+      o->z = (player->sector ? player->sector->floorHeight : 0.0f) + player->eye_height;
+      player->velocity_z = 0.0f;
+    }
+  }
 }
 
 // Selects the lowest-numbered vertex whose pick box holds the map point.

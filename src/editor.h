@@ -21,6 +21,9 @@ extern OM_Surface* preview;
 extern int preview_x;
 extern int preview_y;
 
+// The toolbar's label while heights mode is on, after the SAVE button.
+constexpr u32 RV_EDITOR_LOOK_LABEL_COLOR = 0xFF66DDFF;
+
 extern OM_Widget OM_Editor_Prototype;
 extern OM_Widget RV_Editor_Toolbar_Prototype;
 extern OM_Widget RV_Button_Prototype;

@@ -564,7 +564,27 @@ void cycle_flat(RV_Editor_Data* d, bool ceiling) {
       OM_worldTextureNames[next], RV_Editor_UndoNote(d, e));
 }
 
-// T: a textured wall of each wall texture in turn, then the colour walls.
+// T on a portal: the faces of the steps seen through it (heights mode) take
+// each texture in turn, then the floor or ceiling they continue again.
+void cycle_step(RV_Editor_Data* d, unsigned sector, unsigned edge) {
+  const u16 now = selected_edge(d)->portal_step;
+  const u16 next = now >= OM_WORLD_TEXTURE_COUNT ? 0 : u16(now + 1);
+  if (next) world_texture(world, OM_worldTextureNames[next - 1]);  // decoded for the renderer
+  RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
+  selected_edge(d)->portal_step = next;
+  RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
+  if (next) {
+    say("Sector %u edge %u: steps seen through the portal drawn with %s%s", sector, edge,
+        OM_worldTextureNames[next - 1], RV_Editor_UndoNote(d, e));
+  } else {
+    say("Sector %u edge %u: steps seen through the portal drawn like the floor or ceiling they "
+        "continue%s",
+        sector, edge, RV_Editor_UndoNote(d, e));
+  }
+}
+
+// T: a textured wall of each wall texture in turn, then the colour walls;
+// on a portal, its step texture.
 void cycle_wall(RV_Editor_Data* d) {
   OM_WorldEdge* e = selected_edge(d);
   unsigned sector = n(d->selectedSector), edge = n(d->selectedEdge);
@@ -573,7 +593,7 @@ void cycle_wall(RV_Editor_Data* d) {
     return;
   }
   if (e->type == OM_EDGE_PORTAL) {
-    say("Sector %u edge %u is a portal: T leaves portals alone", sector, edge);
+    cycle_step(d, sector, edge);
     return;
   }
   reg walls[OM_WORLD_TEXTURE_COUNT];

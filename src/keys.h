@@ -37,6 +37,7 @@ enum OM_Key : int {
   OM_KEY_D = 0x44,
   OM_KEY_E = 0x45,
   OM_KEY_F = 0x46,
+  OM_KEY_H = 0x48,
   OM_KEY_L = 0x4C,
   OM_KEY_M = 0x4D,
   OM_KEY_N = 0x4E,

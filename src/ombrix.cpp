@@ -6,6 +6,8 @@
 //
 // Sections (grep for "// ==== "):
 //   State                    the program-wide objects and the polled input
+//   Heights mode             the switch, the eye above the floor, steps and
+//                            falls
 //   Start-up and event entry OM_Game_Handle, OM_Init, shortcuts, pointer and
 //                            wheel input, OM_Render
 //   Simulation               OM_Update, update_player, collide, update_camera
@@ -19,12 +21,14 @@
 #include "editor.h"
 #include "editor_commands.h"
 #include "keys.h"
+#include "map_view.h"
 #include "math.h"
 #include "object_camera.h"
 #include "object_player.h"
 #include "render.h"
 #include "stream.h"
 #include "surface.h"
+#include "ui_console.h"
 #include "ui_widget.h"
 #include "world.h"
 #include "world_session.h"
@@ -50,14 +54,100 @@ OM_Surface* dummyTexture;
 static Player startPlayer;
 static Camera startCamera;
 
+// ==== Heights mode =========================================================
+
+static f32 floor_under(const Player* p) { return p->sector ? p->sector->floorHeight : 0.0f; }
+
+// Eye height `h` held inside room `s`: not below its floor, not above its
+// ceiling. Outside every room nothing holds it.
+static f32 held_in_room(const OM_WorldSector* s, f32 h) {
+  if (!s) return h;
+  f32 room = OM_MaxF32(s->ceilingHeight - s->floorHeight, 0.0f);
+  return OM_MinF32(OM_MaxF32(h, 0.0f), room);
+}
+
+// The eye's present height above its floor becomes the height it rides at.
+static void take_eye_height(Player* p) {
+  p->eye_height = held_in_room(p->sector, p->object.z - floor_under(p));
+  p->velocity_z = 0.0f;
+}
+
+// Space and Ctrl move the eye within its room; standing, it goes with it at
+// once (sinking is no fall), in the air the fall aims at the new height.
+static void rise_or_sink(Player* p, f32 by) {
+  const f32 floor = floor_under(p);
+  const bool standing = p->object.z <= floor + p->eye_height;
+  p->eye_height = held_in_room(p->sector, p->eye_height + by);
+  if (standing) p->object.z = floor + p->eye_height;
+}
+
+// Whether the room `to` beyond a portal is out of reach: its floor more than
+// a step above the feet (the floor stood on, or the feet in the air over it
+// during a fall), or the opening's ceiling (the lower of the two) below the
+// eye as it would be beyond. Outside every room, or into nowhere, nothing
+// is measured: the step goes as in the classic look.
+static int blocked_by_heights(const Player* p, const OM_WorldSector* to) {
+  const OM_WorldSector* from = p->sector;
+  if (!heights_mode || !from || !to) return 0;
+  f32 feet = OM_MaxF32(from->floorHeight, p->object.z - p->eye_height);
+  if (to->floorHeight - feet > OM_STEP_HEIGHT) return 1;
+  f32 eye = OM_MaxF32(p->object.z, to->floorHeight + p->eye_height);
+  return eye > OM_MinF32(from->ceilingHeight, to->ceilingHeight) ? 1 : 0;
+}
+
+// After the step: the eye at its height above the floor, at once when that
+// is higher (a step up, Space, a floor raised in the editor), falling under
+// OM_GRAVITY when it is lower, never above the ceiling.
+static void ride_floor(Player* p) {
+  const OM_WorldSector* s = p->sector;
+  if (!s) return;  // no floor to stand on until a room is found again
+  p->eye_height = held_in_room(s, p->eye_height);
+  f32 stand = s->floorHeight + p->eye_height;
+  f32 z = OM_MinF32(p->object.z, s->ceilingHeight);
+  if (z > stand) {
+    p->velocity_z = p->velocity_z - OM_GRAVITY;
+    z = z + p->velocity_z;
+  }
+  if (z <= stand) {
+    z = stand;
+    p->velocity_z = 0.0f;
+  }
+  p->object.z = z;
+}
+
+// One console line each, within the console's 80 columns.
+static const char kHeightsLine[] =
+    "Heights mode: every room at its own heights, with steps; you walk on floors (H)";
+static const char kClassicLine[] =
+    "Classic look: floor and ceiling of the room each view ends in; you float (H)";
+
+// Heights mode on or off, with one console line when the look changes;
+// switching on keeps the eye's present height above its floor (held between
+// floor and ceiling) as the height it rides at.
+static void switch_look(Player* p, int on) {
+  on = on ? 1 : 0;
+  if (on == heights_mode) return;
+  heights_mode = on;
+  if (on && p) take_eye_height(p);
+  OM_Print(on ? kHeightsLine : kClassicLine);
+}
+
+// A world opened in the look it asks for; in heights mode the eye rides at
+// the height it stands at above the floor.
+static void take_world_look(Player* p, const OM_World* w) {
+  switch_look(p, w->heights);
+  if (heights_mode) take_eye_height(p);
+}
+
 // ==== Start-up and event entry ============================================
 
 void place_at_start(Player* p, OM_World* w) {
   p->object = w->start;
   p->acceleration_x = p->acceleration_y = 0.0f;
-  p->velocity_x = p->velocity_y = 0.0f;
+  p->velocity_x = p->velocity_y = p->velocity_z = 0.0f;
   p->world = w;
   p->sector = get_sector_at(w, p->object.x, p->object.y);
+  take_world_look(p, w);
 }
 
 static void create_player(OM_World* w) {
@@ -149,6 +239,7 @@ static void handle_shortcuts(int key) {
   if (key == OM_KEY_B) toggle(&draw_portals);
   if (key == OM_KEY_N) toggle(&draw_edges);
   if (key == OM_KEY_M) toggle(&relative_map_mode);
+  if (key == OM_KEY_H) switch_look(player, !heights_mode);
   // The held keys decide, not the event's: while Ctrl and S are down every
   // key-down (auto-repeats, other keys) saves again; likewise Ctrl and O.
   const u8* held = keyboard.keys;
@@ -314,7 +405,8 @@ void OM_Update() {
 
 // Tests the step (x, y) -> (*nx, *ny) against the edges of the player's
 // sector. The first edge hit decides: a portal moves the target by the offset
-// between the two edges' midpoints and changes the sector, anything else
+// between the two edges' midpoints and changes the sector (unless, in
+// heights mode, the room beyond is out of the eye's reach), anything else
 // blocks. Returns 1 when the step is blocked.
 static int collide(Player* p, f32 x, f32 y, f32* nx, f32* ny) {
   reg count = sector_edge_count(p->sector);
@@ -328,9 +420,12 @@ static int collide(Player* p, f32 x, f32 y, f32* nx, f32* ny) {
     if (edge->type != OM_EDGE_PORTAL) return 1;
     f32 dx, dy;
     if (!world_portal_shift(world, edge, &dx, &dy)) return 1;  // a portal into nothing holds
-    *nx = *nx + dx;
-    *ny = *ny + dy;
-    p->sector = get_sector_at(world, *nx, *ny);
+    f32 tx = *nx + dx, ty = *ny + dy;
+    OM_WorldSector* to = get_sector_at(world, tx, ty);
+    if (blocked_by_heights(p, to)) return 1;
+    *nx = tx;
+    *ny = ty;
+    p->sector = to;
     return 0;
   }
   return 0;
@@ -352,8 +447,13 @@ void update_player() {
   p->object.angle = a;
 
   f32 ms = p->movement_speed;
-  if (keys[OM_KEY_SPACE]) p->object.z = p->object.z + ms / 24;
-  if (keys[OM_KEY_CTRL]) p->object.z = p->object.z - ms / 24;
+  if (heights_mode && p->sector) {
+    if (keys[OM_KEY_SPACE]) rise_or_sink(p, ms / 24);
+    if (keys[OM_KEY_CTRL]) rise_or_sink(p, -ms / 24);
+  } else {
+    if (keys[OM_KEY_SPACE]) p->object.z = p->object.z + ms / 24;
+    if (keys[OM_KEY_CTRL]) p->object.z = p->object.z - ms / 24;
+  }
 
   f32 fx = 0.0f, fy = 0.0f;
   if (keys[OM_KEY_W]) {
@@ -380,14 +480,18 @@ void update_player() {
 
   f32 x = p->object.x, y = p->object.y;
   f32 nx = x + p->velocity_x, ny = y + p->velocity_y;
+  int blocked = 0;
   if (!p->sector) {
     // Lost: move untested and look again where this step began.
     p->sector = get_sector_at(world, x, y);
-  } else if (collide(p, x, y, &nx, &ny)) {
-    return;
+  } else {
+    blocked = collide(p, x, y, &nx, &ny);
   }
-  p->object.x = nx;
-  p->object.y = ny;
+  if (!blocked) {
+    p->object.x = nx;
+    p->object.y = ny;
+  }
+  if (heights_mode) ride_floor(p);  // a fall goes on while a wall holds the step
 }
 
 void update_camera() {

@@ -78,8 +78,21 @@ void update_player();
 // Copies the attached object's position and heading into OM_camera.
 void update_camera();
 // The player stands at the world's stored start, at rest, in the sector
-// found there.
+// found there, in the look the world asks for: heights mode when
+// w->heights, the eye then riding at its start height above the floor.
 void place_at_start(Player* p, OM_World* w);
+
+// ---- Heights mode ----------------------------------------------------------
+// With heights_mode (map_view.h) on, the player stands on floors: the eye
+// rides player->eye_height above the floor of its room, a portal into a
+// room whose floor is at most OM_STEP_HEIGHT higher lifts it, a taller step
+// or an opening whose ceiling is below the eye stops the move like a wall,
+// and a lower floor is reached by falling under OM_GRAVITY.
+
+// The tallest step up a walk takes, world units.
+inline constexpr f32 OM_STEP_HEIGHT = 0.5f;
+// What a fall adds to the eye's downward speed each tick (units per tick).
+inline constexpr f32 OM_GRAVITY = 0.0015f;
 
 // ---- Host input: pointer movement, wheel and pointer capture ----------
 // The host reports raw movement as it arrives; each tick event publishes

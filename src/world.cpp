@@ -174,6 +174,7 @@ OM_World* world_builtin() {
     edge->texture = nullptr;
     edge->portal_sector = p[2];
     edge->portal_edge = p[3];
+    edge->portal_step = 0;
   }
 
   OM_Print("world loaded\n");
@@ -265,6 +266,10 @@ static bool check_edge(const OM_World* w, reg s, reg e, char* why, reg whySize,
         why, whySize, where, s, e, OM_WORLD_NOWHERE,
         "sector %zu edge %zu leads to sector %zu edge %zu, which is not a portal back to it", s, e,
         ts, te);
+  if (edge->portal_step > OM_WORLD_TEXTURE_COUNT)
+    return fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
+                 "sector %zu edge %zu has step texture %u, the world knows %d textures", s, e,
+                 unsigned(edge->portal_step), int(OM_WORLD_TEXTURE_COUNT));
   return true;
 }
 

@@ -181,7 +181,9 @@ OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal);
 // - followed from each edge's v2 to the edge that starts there, a sector's
 //   edges form one closed outline (stored order need not be outline order:
 //   the editor's split appends its new edge at the end);
-// - every portal names an existing edge that is a portal back to it.
+// - every portal names an existing edge that is a portal back to it, and
+//   a step texture that is 0 or one of OM_worldTextureNames' slots (1 to
+//   OM_WORLD_TEXTURE_COUNT).
 
 // Where world_check found the fault: indices, or OM_WORLD_NOWHERE.
 constexpr reg OM_WORLD_NOWHERE = ~reg(0);

@@ -81,11 +81,14 @@ static void make_wall(OM_WorldEdge* e, const OM_EditStyle* style) {
   e->texture = style ? style->wall : nullptr;
 }
 
-static void make_portal(OM_WorldEdge* e, reg sector, reg edge) {
+// `step`: the portal's own step texture (OM_WorldEdge::portal_step); a new
+// link starts with none, the pieces of a split portal keep the whole's.
+static void make_portal(OM_WorldEdge* e, reg sector, reg edge, u16 step = 0) {
   e->type = OM_EDGE_PORTAL;
-  e->texture = nullptr;  // clears the bytes the two indices do not cover
+  e->texture = nullptr;  // clears the bytes the fields below do not cover
   e->portal_sector = static_cast<u16>(sector);
   e->portal_edge = static_cast<u16>(edge);
+  e->portal_step = step;
 }
 
 // The edge that edge `e` of sector `s` is a portal to, when that one is a
@@ -334,6 +337,7 @@ bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vert
   // A portal paired both ways is split on both sides.
   const OM_WorldEdge* other = partner_of(w, sector, edge);
   const reg ps = other ? whole.portal_sector : kNone, pe = other ? whole.portal_edge : kNone;
+  const u16 step = other ? whole.portal_step : 0, otherStep = other ? other->portal_step : 0;
   OM_WorldSector* t = other ? world_sector(w, ps) : nullptr;
   const u16 a = whole.v1, b = whole.v2;
   const u16 pc = other ? other->v1 : 0, pd = other ? other->v2 : 0;
@@ -395,10 +399,10 @@ bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vert
   // N -> B faces the partner's half that holds B's counterpart.
   const reg nearB = opposite ? partnerHalf : pe, nearA = opposite ? pe : partnerHalf;
   OM_WorldEdge* se = edges_of(s);  // the same list as te when t is s
-  make_portal(&se[edge], ps, nearB);
-  make_portal(&te[nearB], sector, edge);
-  make_portal(&se[half], ps, nearA);
-  make_portal(&te[nearA], sector, half);
+  make_portal(&se[edge], ps, nearB, step);
+  make_portal(&te[nearB], sector, edge, otherStep);
+  make_portal(&se[half], ps, nearA, step);
+  make_portal(&te[nearA], sector, half, otherStep);
   world_changed(w);
   return true;
 }
@@ -418,10 +422,14 @@ bool world_link_edges(OM_World* w, reg s1, reg e1, reg s2, reg e2, const OM_Edit
   if (s1 == s2)
     return world_refuse(why, whySize, "both edges belong to sector %zu: a portal joins two sectors",
                         s1);
+  // A pair linked again keeps its step textures; a new link starts without.
+  OM_WorldEdge *a = world_edge(w, s1, e1), *b = world_edge(w, s2, e2);
+  const bool again = partner_of(w, s1, e1) == b;
+  const u16 stepA = again ? a->portal_step : 0, stepB = again ? b->portal_step : 0;
   unlink_partner(w, s1, e1, style);
   unlink_partner(w, s2, e2, style);
-  make_portal(world_edge(w, s1, e1), s2, e2);
-  make_portal(world_edge(w, s2, e2), s1, e1);
+  make_portal(a, s2, e2, stepA);
+  make_portal(b, s1, e1, stepB);
   f32 x = 0.0f, y = 0.0f;
   world_portal_shift(w, world_edge(w, s1, e1), &x, &y);
   if (dx) *dx = x;
@@ -588,9 +596,10 @@ bool world_delete_vertex(OM_World* w, reg vertex, const OM_EditStyle* style, reg
     }
     OM_WorldSector* sec = world_sector(w, j.sector);
     OM_WorldEdge* edges = edges_of(sec);
+    const u16 step = j.partner != kNone ? edges[j.keep()].portal_step : 0;
     edges[j.keep()] = j.merged;
     if (j.partner != kNone)  // named as before; renumber() closes the gaps
-      make_portal(&edges[j.keep()], joints[j.partner].sector, joints[j.partner].keep());
+      make_portal(&edges[j.keep()], joints[j.partner].sector, joints[j.partner].keep(), step);
     const reg n = sec->edges->length;
     memmove(edges + j.drop(), edges + j.drop() + 1, (n - j.drop() - 1) * sizeof(OM_WorldEdge));
     sec->edges->length = n - 1;

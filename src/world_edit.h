@@ -79,8 +79,9 @@ bool world_add_sector(OM_World* w, const OM_Corner* corners, reg count, f32 floo
 // vertex N + 1 the same fraction along, measured from the partner's other
 // end since it runs the other way (from its near end if it runs the same
 // way, so that N + 1 is always where crossing at N leads); each half is then
-// paired with its counterpart, and a traveller through either half is moved
-// as through the whole. *vertex is N. Refused: no such edge, a point that is
+// paired with its counterpart, keeping the step texture of the edge it was
+// cut from, and a traveller through either half is moved as through the
+// whole. *vertex is N. Refused: no such edge, a point that is
 // not finite, the vertex or edge limit.
 bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vertex, char* why,
                       reg whySize);
@@ -89,7 +90,8 @@ bool world_split_edge(OM_World* w, reg sector, reg edge, f32 x, f32 y, reg* vert
 // coinciding or far apart. Edges that were portals before lose their old
 // partners, which become walls of `style->wall`. *dx, *dy: how far a
 // traveller through e1 is moved (the midpoint of e2 minus that of e1).
-// Linking a pair that is already linked changes nothing. Refused: a missing
+// A new pair has no step textures of its own; linking a pair that is
+// already linked changes nothing. Refused: a missing
 // edge, or two edges of one sector.
 bool world_link_edges(OM_World* w, reg s1, reg e1, reg s2, reg e2, const OM_EditStyle* style,
                       f32* dx, f32* dy, char* why, reg whySize);
@@ -104,8 +106,8 @@ bool world_link_edges(OM_World* w, reg s1, reg e1, reg s2, reg e2, const OM_Edit
 // every later vertex. One exception keeps a passage open: when the vertex
 // only cuts a coinciding portal pair in two (both edges here are portals to
 // the two edges meeting it from the other side), the two merged edges stay a
-// portal pair, so deleting the vertex a split made gives back the world as
-// it was. A sector left with fewer than three corners is removed as by
+// portal pair, with the step textures of the edges kept, so deleting the vertex a split made gives
+// back the world as it was. A sector left with fewer than three corners is removed as by
 // world_delete_sector. *sectorsRemoved counts them. Refused: a missing
 // vertex, an outline that passes the vertex more than once.
 bool world_delete_vertex(OM_World* w, reg vertex, const OM_EditStyle* style, reg* sectorsRemoved,

@@ -2,6 +2,7 @@
 // ever leaving a partial file behind. The format is described in
 // docs/world-format.md; keep the two in step.
 //
+// ==== Versions ====
 // ==== Numbers ====
 // ==== Reader ====
 // ==== Writer ====
@@ -20,6 +21,37 @@
 #include "surface.h"
 
 static const char kMagic[] = "OMBRIX-WORLD";
+
+// ==== Versions ====
+// What came after version 1, each with the version it came with: the writer
+// takes the highest of those a world uses, the reader refuses each in a file
+// of a lower version. Something new in the format gets its line here.
+
+enum Since : int {
+  kSinceHeights = 2,  // the `heights` record
+  kSinceStep = 2,     // `step NAME` after a portal
+};
+
+static bool uses_steps(const OM_World* w) {
+  for (reg s = 0; s < world_sector_count(w); s++) {
+    const OM_WorldSector* sector = world_sector(w, s);
+    for (reg e = 0; e < sector_edge_count(sector); e++) {
+      const OM_WorldEdge* edge = sector_edge(sector, e);
+      if (edge->type == OM_EDGE_PORTAL && edge->portal_step != 0) return true;
+    }
+  }
+  return false;
+}
+
+int world_file_version(const OM_World* w) {
+  int version = OM_WORLD_FILE_OLDEST;
+  auto needs = [&version](bool used, int since) {
+    if (used && since > version) version = since;
+  };
+  needs(w && w->heights, kSinceHeights);
+  needs(uses_steps(w), kSinceStep);
+  return version;
+}
 
 // ==== Numbers ====
 // std::from_chars and std::to_chars: exact, and blind to the C locale, so a
@@ -65,7 +97,8 @@ static bool read_colour(const char* s, reg n, u32* out) {
 
 // ==== Reader ====
 
-static const int kMaxTokens = 7;  // the longest record: edge I V1 V2 portal S E
+// The longest record: edge I V1 V2 portal S E step NAME.
+static const int kMaxTokens = 9;
 
 struct Token {
   const char* at;
@@ -86,7 +119,9 @@ struct Parser {
   OM_Collection* edgeLines;
   OM_Collection* firstEdges;
   reg edges;
+  int version;  // the header's
   bool started;
+  bool heights;
   bool ended;
   reg endLine;
   reg textureLines[OM_WORLD_TEXTURE_COUNT];  // where each name was first used; 0: unused
@@ -238,6 +273,42 @@ static bool load_textures(Parser* p) {
   return true;
 }
 
+// A record of a later version than the file's is refused, naming the
+// version it needs.
+static bool since(Parser* p, int version, const char* what) {
+  if (p->version >= version) return true;
+  return fail(p, "%s needs %s %d", what, kMagic, version);
+}
+
+static bool read_heights(Parser* p) {
+  if (!since(p, kSinceHeights, "'heights'") || !expect(p, 1, "heights")) return false;
+  if (p->heights) return fail(p, "a second 'heights'");
+  if (world_sector_count(p->w) > 0) return fail(p, "'heights' must come before the first sector");
+  p->heights = true;
+  p->w->heights = 1;
+  return true;
+}
+
+// Seven fields at most, but for a portal's `step NAME`.
+static bool too_many_fields(const Parser* p) {
+  if (p->count <= 7) return false;
+  return p->count > kMaxTokens || !is(p->tokens[0], "edge") || !is(p->tokens[7], "step");
+}
+
+// `step NAME` after a portal: the slot of a texture of its own (not none:
+// leaving it out gives the default faces).
+static bool read_step(Parser* p, u16* step) {
+  if (!since(p, kSinceStep, "a portal's step texture")) return false;
+  if (p->count != 9) return fail(p, "expected 'step NAME' after the portal");
+  Token name = p->tokens[8];
+  if (is(name, "none"))
+    return fail(p, "step texture 'none': leave out 'step NAME' for the default step faces");
+  OM_Surface* named;
+  if (!texture(p, name, &named)) return false;
+  *step = static_cast<u16>(named - standIns + 1);
+  return true;
+}
+
 static bool read_start(Parser* p) {
   if (!expect(p, 5, "start X Y Z ANGLE")) return false;
   if (p->started) return fail(p, "a second 'start'");
@@ -323,7 +394,9 @@ static bool read_edge(Parser* p) {
     edge.type = OM_EDGE_TEXTURE;
     if (!texture(p, p->tokens[5], &edge.texture)) return false;
   } else if (is(type, "portal")) {
-    if (!expect(p, 7, "edge INDEX V1 V2 portal SECTOR EDGE")) return false;
+    bool fields = p->count > 7 ? read_step(p, &edge.portal_step)
+                               : expect(p, 7, "edge INDEX V1 V2 portal SECTOR EDGE");
+    if (!fields) return false;
     edge.type = OM_EDGE_PORTAL;
     u32 ts, te;
     if (!index_field(p, p->tokens[5], "portal sector", &ts) ||
@@ -360,12 +433,13 @@ static bool read_header(Parser* p) {
   u32 version;
   if (p->count == 0 || !is(p->tokens[0], kMagic))
     return fail(p, "not an Ombrix world: the file does not start with '%s %d'", kMagic,
-                OM_WORLD_FILE_VERSION);
+                OM_WORLD_FILE_OLDEST);
   if (p->count != 2 || read_u32(p->tokens[1].at, p->tokens[1].length, &version) != NUMBER_OK)
-    return fail(p, "expected '%s %d'", kMagic, OM_WORLD_FILE_VERSION);
-  if (version != OM_WORLD_FILE_VERSION)
-    return fail(p, "format version %u is not supported: this program reads version %d",
-                unsigned(version), OM_WORLD_FILE_VERSION);
+    return fail(p, "expected '%s %d'", kMagic, OM_WORLD_FILE_OLDEST);
+  if (version < OM_WORLD_FILE_OLDEST || version > OM_WORLD_FILE_NEWEST)
+    return fail(p, "format version %u is not supported: this program reads versions %d to %d",
+                unsigned(version), OM_WORLD_FILE_OLDEST, OM_WORLD_FILE_NEWEST);
+  p->version = int(version);
   return true;
 }
 
@@ -374,7 +448,7 @@ static bool read_records(Parser* p) {
   while (p->at < p->end) {
     if (!next_line(p, &line)) return false;
     if (p->count == 0) continue;
-    if (p->count > kMaxTokens) return fail(p, "too many fields");
+    if (too_many_fields(p)) return fail(p, "too many fields");
     Token word = p->tokens[0];
     if (p->ended) return fail(p, "'%s' after 'end'", show(word).text);
     bool ok;
@@ -386,6 +460,8 @@ static bool read_records(Parser* p) {
       ok = read_sector(p);
     } else if (is(word, "start")) {
       ok = read_start(p);
+    } else if (is(word, "heights")) {
+      ok = read_heights(p);
     } else if (is(word, "end")) {
       ok = expect(p, 1, "end");
       p->ended = true;
@@ -488,12 +564,17 @@ static void put_colour(Text* t, u32 c) {
 
 static const reg kLongestLine = 160;  // a record with its numbers at their longest
 
+// The comments every file starts with, naming its records; version 2 adds
+// its own.
 static const char kHeader[] =
     "# One record per line; '#' starts a comment. Indices count from 0.\n"
     "# start X Y Z ANGLE\n"
     "# vertex INDEX X Y\n"
     "# sector INDEX FLOOR CEILING FLOOR-TEXTURE CEILING-TEXTURE, then its edges:\n"
-    "# edge INDEX V1 V2 colour 0xAARRGGBB | texture NAME | portal SECTOR EDGE\n";
+    "# edge INDEX V1 V2 colour 0xAARRGGBB | texture NAME | portal SECTOR EDGE";
+static const char kHeader2[] =
+    " [step NAME]\n"
+    "# heights (when present): the world is meant to be seen in heights mode";
 
 char* world_format(const OM_World* w, reg* size, char* why, reg whySize) {
   if (size) *size = 0;
@@ -518,13 +599,17 @@ char* world_format(const OM_World* w, reg* size, char* why, reg whySize) {
   }
 
   Text t = {};
-  reserve(&t, sizeof kHeader + 64 + vertices * 40 + sectors * 200);
-  if (reserve(&t, sizeof kHeader + kLongestLine * 2)) {
+  const int version = world_file_version(w);
+  reserve(&t, sizeof kHeader + sizeof kHeader2 + 64 + vertices * 40 + sectors * 200);
+  if (reserve(&t, sizeof kHeader + sizeof kHeader2 + kLongestLine * 2)) {
     put(&t, kMagic);
-    put_u32(&t, OM_WORLD_FILE_VERSION);
+    put_u32(&t, u32(version));
     put_char(&t, '\n');
     put(&t, kHeader);
-    put(&t, "\nstart");
+    if (version > OM_WORLD_FILE_OLDEST) put(&t, kHeader2);
+    put(&t, "\n\n");
+    if (w->heights) put(&t, "heights\n");
+    put(&t, "start");
     put_f32(&t, w->start.x);
     put_f32(&t, w->start.y);
     put_f32(&t, w->start.z);
@@ -566,6 +651,10 @@ char* world_format(const OM_World* w, reg* size, char* why, reg whySize) {
         put(&t, " portal");
         put_u32(&t, edge->portal_sector);
         put_u32(&t, edge->portal_edge);
+        if (edge->portal_step) {
+          put(&t, " step ");
+          put(&t, OM_worldTextureNames[edge->portal_step - 1]);  // in range: world_check
+        }
       }
       put_char(&t, '\n');
     }

@@ -18,9 +18,19 @@
 // file fill the memory.
 constexpr reg OM_WORLD_FILE_MAX_BYTES = reg(64) << 20;  // 64 MiB
 constexpr reg OM_WORLD_FILE_MAX_LINE = 1024;            // bytes, line feed not counted
-constexpr int OM_WORLD_FILE_VERSION = 1;
+// The format's versions. Version 2 adds the record saying a world is meant
+// for heights mode and a portal's own step texture. A file is written in the
+// lowest version that holds what its world uses (world_file_version), so a
+// world that uses nothing of version 2 is written exactly as version 1 was;
+// the reader takes both, and refuses a record of version 2 in a file of
+// version 1.
+constexpr int OM_WORLD_FILE_OLDEST = 1;
+constexpr int OM_WORLD_FILE_NEWEST = 2;
 
 // ==== Text ====
+
+// The lowest version of the format that holds everything `w` uses.
+int world_file_version(const OM_World* w);
 
 // Builds a world from the text of a world file. Null when the text is not a
 // valid world (or memory runs out), with "line N: reason" in `why`; nothing

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "editor.h"
+#include "map_view.h"
 #include "object_player.h"
 #include "ombrix.h"
 #include "stream.h"
@@ -206,12 +207,24 @@ OM_World* open_start_world() {
 
 // ==== Save and reload ======================================================
 
-// Makes the player's place and heading the world's start; returns the start
-// it replaced.
-static GameObject take_player_start(OM_World* w) {
-  GameObject before = w->start;
+// What a save takes from the run rather than from the edits: the player's
+// place and heading as the start, and the look in use.
+struct RunState {
+  GameObject start;
+  u8 heights;
+};
+
+// Makes the player's place and heading the world's start and the look in
+// use its own; returns what it replaced, for put_back.
+static RunState take_run_state(OM_World* w) {
+  RunState before = {w->start, w->heights};
   if (player) w->start = player->object;
+  w->heights = heights_mode ? 1 : 0;
   return before;
+}
+static void put_back(OM_World* w, const RunState& before) {
+  w->start = before.start;
+  w->heights = before.heights;
 }
 
 void save_current_world() {
@@ -229,9 +242,9 @@ void save_current_world() {
     save_world(name, world);  // says it cannot
     return;
   }
-  GameObject before = take_player_start(world);
+  RunState before = take_run_state(world);
   if (!save_world(name, world)) {
-    world->start = before;
+    put_back(world, before);
     return;
   }
   worldFile.refused = 0;
@@ -275,16 +288,16 @@ void reload_world() {
 // ==== Autosave =============================================================
 
 // Writes the edits not yet saved to NAME.autosave, with the player's place
-// as the start (the world itself keeps its own). A failure is reported
+// as the start and the look in use (the world itself keeps its own). A failure is reported
 // once, not every minute.
 static void write_autosave() {
   worldFile.waited = 0;
   if (!world || worldFile.keepAutosave) return;
   char autosave[kPathSize], why[512];
   autosave_name(autosave);
-  GameObject before = take_player_start(world);
+  RunState before = take_run_state(world);
   OM_SaveResult result = world_write_file(autosave, world, OM_SAVE_QUIET, why, sizeof why);
-  world->start = before;
+  put_back(world, before);
   if (result == OM_SAVE_FAILED) {
     if (!worldFile.autosaveFailed) {
       char m[kMessageSize];

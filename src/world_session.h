@@ -66,12 +66,14 @@ bool save_world(const char* filename, OM_World* world);
 // out.
 OM_World* open_start_world();
 // Saves the world to worldFile.name, the player's place and heading as its
-// start, and removes the autosave once the file holds the world.
+// start and the look in use as its own (heights mode or not), and removes
+// the autosave once the file holds the world.
 void save_current_world();
 // Replaces the world with the one in worldFile.name (the built-in world
 // when there is no such file), moves the player into it, at the file's
-// stored start, and releases the old one (Ctrl+O and the menu's load
-// command). A file that does not load changes nothing.
+// stored start and in the look it asks for, and releases the old one
+// (Ctrl+O and the menu's load command). Without a file the player and the
+// look stay. A file that does not load changes nothing.
 void reload_world();
 // One tick of the game: a minute of ticks after the first edit that neither
 // the file nor the autosave holds, the edits go to NAME.autosave.

@@ -328,6 +328,16 @@ const Case kCases[] = {
        EXPECT_STREQ(world_texture_name(world, t.edge(1, 8).texture), "TEX_WBRICKS");
        EXPECT_EQ(world->edits - t.startEdits, 2u + 6u + 3u + 5u);  // one for each edit
      }},
+    {"T on a portal cycles its own step texture; a split keeps it on both halves", false,
+     "c:4,2.3 t t t p:4,1 c:3.8,1.8 t t t t t t t p:4,4 d:4,2.3>4,2.1",
+     [](Build& t) {
+       EXPECT_TRUE(t.said_last(12, "edge 1: steps seen through the portal drawn with TEX_WBRICKS"));
+       EXPECT_TRUE(t.said_last(4, "edge 2: steps seen through the portal drawn like the floor"));
+       // Each side's halves keep its step texture, decoded for the renderer.
+       EXPECT_TRUE(t.edge(1, 1).portal_step == 3 && t.edge(1, 11).portal_step == 3);
+       EXPECT_TRUE(t.edge(2, 2).portal_step == 1 && t.edge(2, 4).portal_step == 1);
+       EXPECT_NE(world_step_texture(world, world_edge(world, 2, 4)), nullptr);
+     }},
     {"a drag is one step, a double-click moving nothing none; a portal splits whole", false,
      "d:8,1>9,1 d:9,1>9,1 c:4,2.3 d:4,2.3>4,2.1",
      [](Build& t) {
@@ -357,6 +367,17 @@ TEST_F(Build, ScriptsHoldTheInvariantAndUndoAndRedoRetraceThem) {
     EXPECT_EQ(last(), "Nothing to redo\n");
     EXPECT_EQ(text_of(world), end);
   }
+}
+
+// Ctrl+click in heights mode stands the eye at its height above the floor
+// of the room clicked into.
+TEST_F(Build, CtrlClickInHeightsModeStandsTheEyeOnTheFloorThere) {
+  use_world(world_builtin());
+  world_sector(world, 2)->floorHeight = 0.5f;
+  player->eye_height = 0.75f;
+  heights_mode = 1;
+  run("p:4,1");
+  EXPECT_EQ(player->object.z, 1.25f);
 }
 
 TEST_F(Build, TheDrawingAndTheMarkShowOnTheMapAndGameplayKeepsItsKeysAndClicks) {
@@ -499,7 +520,8 @@ class Session : public Running {
                                 OM_KEY_DELETE, OM_KEY_PAGE_UP, OM_KEY_PAGE_DOWN, OM_KEY_T,
                                 OM_KEY_F,      OM_KEY_C,       OM_KEY_L,         OM_KEY_V,
                                 OM_KEY_B,      OM_KEY_N,       OM_KEY_M,         OM_KEY_A,
-                                OM_KEY_D,      OM_KEY_Q,       OM_KEY_E,         OM_KEY_SPACE};
+                                OM_KEY_D,      OM_KEY_Q,       OM_KEY_E,         OM_KEY_SPACE,
+                                OM_KEY_H};
     int x, y;
     switch (below(20)) {
       case 0: key(kKeys[below(sizeof kKeys / sizeof kKeys[0])]); break;

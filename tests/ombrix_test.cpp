@@ -53,6 +53,40 @@ TEST_F(GameCore, TabCyclesTheStatesAndTogglesWorkInEach) {
   }
 }
 
+// H in every state, with a line; switching on takes the eye's height above
+// the floor of sector 1 (floor 0, ceiling 1), held inside the room.
+TEST_F(GameCore, HSwitchesTheLookInEveryStateSayingWhichAndKeepsTheEyeHeight) {
+  world = load_world("WORLD_DEVEL");
+  Player p = {};
+  p.sector = world_sector(world, 1);
+  player = &p;
+  const struct {
+    GameState state;
+    f32 z;
+    int mode;
+    const char* says;
+    f32 eye;
+  } steps[] = {
+      {EDITOR, 0.75f, 1, "Heights mode: every room at its own heights, with steps;", 0.75f},
+      {GAMEPLAY, 0.75f, 0, "Classic look: floor and ceiling of the room each view ends in", 0.75f},
+      {GAMEPLAY, 1.5f, 1, "Heights mode: ", 1.0f},  // held under the ceiling
+      {EDITOR, 1.5f, 0, "Classic look: ", 1.0f},
+      {EDITOR_PREVIEW, -0.5f, 1, "Heights mode: ", 0.0f},  // held over the floor
+  };
+  for (const auto& s : steps) {
+    gameState = s.state;
+    p.object.z = s.z;
+    buffer[0] = '\0';
+    key(true, OM_KEY_H);
+    key(false, OM_KEY_H);
+    EXPECT_EQ(heights_mode, s.mode);
+    EXPECT_EQ(strncmp(buffer, s.says, strlen(s.says)), 0) << buffer;
+    EXPECT_EQ(p.eye_height, s.eye);
+    EXPECT_EQ(p.object.z, s.z);
+  }
+  release_world(world);
+}
+
 TEST_F(GameCore, KeysAreHeldUntilReleasedAndCode255HasNoSlot) {
   EXPECT_EQ(key(true, OM_KEY_W), 0);
   EXPECT_EQ(key(true, OM_KEY_W), 0);  // auto-repeat

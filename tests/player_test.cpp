@@ -175,6 +175,55 @@ TEST_F(Simulation, CameraFollowsOnlyWhenAttachedAndMouseLooksInGameplay) {
   update_camera();
 }
 
+// Heights mode on the sample world: hall (floor 0, ceiling 3), corridor
+// x > 6 (0.25, 2), gallery x > 10 (-0.25, 4), loft y < 0 (0.5, 2.5) with the
+// wrap-around to the gallery. From (x, y) at (vx, vy), `eye` above the floor.
+TEST_F(Simulation, InHeightsModeThePlayerStandsOnFloors) {
+  release_world(world);
+  world = load_world(OM_SOURCE_DIR "/examples/sample.world");
+  ASSERT_NE(world, nullptr);
+  const f32 g = OM_GRAVITY;
+  const struct {
+    const char* what;
+    int mode;
+    f32 x, y, vx, vy, eye, raise;  // raise: added to the corridor's floor for the row
+    int key, ticks;
+    int sector;  // where the player ends, and whether it moved there
+    bool moves;
+    f32 z;
+  } rows[] = {
+      {"a step up of 0.25 lifts the eye", 1, 5.95f, 2, 0.1f, 0, 1, 0, 0, 1, 1, true, 1.25f},
+      {"a step of the full height is taken", 1, 3, 0.05f, 0, -0.1f, 1, 0, 0, 1, 3, true, 1.5f},
+      {"a taller step holds like a wall", 1, 5.95f, 2, 0.1f, 0, 1, 0.3125f, 0, 1, 0, false, 1},
+      {"an opening below the eye holds", 1, 5.95f, 2, 0.1f, 0, 1.875f, 0, 0, 1, 0, false, 1.875f},
+      {"the eye just under it passes", 1, 5.95f, 2, 0.1f, 0, 1.75f, 0, 0, 1, 1, true, 2},
+      {"a lower floor: the fall begins", 1, 9.95f, 2, 0.1f, 0, 1, 0, 0, 1, 2, true, 1.25f - g},
+      {"landed", 1, 9.95f, 2, 0.1f, 0, 1, 0, 0, 40, 2, true, 0.75f},
+      {"the wrap-around carries the eye", 1, 3, -2.95f, 0, -0.1f, 1, 0, 0, 1, 2, true, 1.5f - g},
+      {"and holds at its too tall step", 1, 12, 3.95f, 0, 0.1f, 1, 0, 0, 1, 2, false, 0.75f},
+      {"Space stops at the ceiling", 1, 8, 2, 0, 0, 1.7f, 0, OM_KEY_SPACE, 10, 1, false, 2},
+      {"Ctrl stops at the floor", 1, 8, 2, 0, 0, 0.1f, 0, OM_KEY_CTRL, 10, 1, false, 0.25f},
+      {"the classic look climbs anything", 0, 5.95f, 2, 0.1f, 0, 1, 0.3125f, 0, 1, 1, true, 1},
+  };
+  OM_WorldSector* corridor = world_sector(world, 1);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    heights_mode = r.mode;
+    corridor->floorHeight = 0.25f + r.raise;
+    place(r.x, r.y, -1, r.vx, r.vy);
+    p->sector = get_sector_at(world, r.x, r.y);
+    p->eye_height = r.eye;
+    p->object.z = p->sector->floorHeight + r.eye;
+    p->velocity_z = 0;
+    keyboard.keys[r.key] = r.key != 0;
+    ticks(r.ticks);
+    keyboard.keys[r.key] = 0;
+    EXPECT_EQ(p->sector, world_sector(world, r.sector));
+    EXPECT_EQ(p->object.x != r.x || p->object.y != r.y, r.moves);
+    EXPECT_NEAR(p->object.z, r.z, 1e-5);
+  }
+}
+
 TEST_F(Simulation, ReloadingMovesThePlayerIntoTheNewWorld) {
   OM_World* old = world;
   place(1, 1, 0);

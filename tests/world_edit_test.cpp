@@ -286,10 +286,14 @@ TEST_F(WorldEdit, LinkedWallsCarryTheTraveller) {
   EXPECT_LT(p.object.x, 1.5f);
   EXPECT_EQ(p.object.y, 4.0f);
 
-  // Relinking the wrap-around portal walls up its old partner; linking a
-  // linked pair again changes nothing.
+  // Relinking the wrap-around portal walls up its old partner, and the new
+  // pair starts without step textures; linking a linked pair again changes
+  // nothing, its step textures included.
+  world_edge(w, 2, 1)->portal_step = 4;
   ASSERT_TRUE(world_link_edges(w, 2, 1, 1, 9, &style, &dx, &dy, why, sizeof why)) << why;
   EXPECT_TRUE(valid(w));
+  EXPECT_EQ(world_edge(w, 2, 1)->portal_step, 0);
+  world_edge(w, 1, 9)->portal_step = 2;
   EXPECT_EQ(world_edge(w, 0, 4)->texture, style.wall);
   EXPECT_EQ(world_edge(w, 0, 1)->texture, style.wall);
   EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(-4.0f, 3.0f));
@@ -328,6 +332,12 @@ TEST_F(WorldEdit, DeletingVertices) {
        }},
       {"the vertex a split made gives the portal back whole", 16, 0, nullptr,
        [](OM_World* w) { world_split_edge(w, 1, 1, 4, 2, nullptr, nullptr, 0); }},
+      {"and with them the step textures of each side", 16, 0,
+       [](WorldEdit* t) { EXPECT_EQ(world_edge(t->w, 2, 2)->portal_step, 5); },
+       [](OM_World* w) {
+         world_edge(w, 2, 2)->portal_step = 5;
+         world_split_edge(w, 1, 1, 4, 2, nullptr, nullptr, 0);
+       }},
       {"the apex of a drawn triangle takes the triangle", 16, 1, nullptr, nullptr, 1},
       {"a corner shared with a later sector renumbers it", 16, 1,
        [](WorldEdit* t) {

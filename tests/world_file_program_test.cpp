@@ -36,10 +36,11 @@ const GameObject kBuiltinStart = {4.0f, 4.0f, 0.0f, 0.0f};
 const GameObject kStart = {1.5f, 1.25f, 0.5f, 2.0f};  // in sector 0
 
 // The built-in world with `extra` loose vertices more and this start, its
-// time `hours` in the past.
-void write_world(const char* name, GameObject start, int extra = 0, int hours = 0) {
+// time `hours` in the past; `heights`: meant for heights mode.
+void write_world(const char* name, GameObject start, int extra = 0, int hours = 0, u8 heights = 0) {
   OM_World* w = world_builtin();
   w->start = start;
+  w->heights = heights;
   for (int i = 0; i < extra; i++) {
     OM_WorldVertex v = {10.0f + f32(i), 10.0f};
     OM_Collection_Push(w->vertices, &v);
@@ -54,12 +55,13 @@ void write_world(const char* name, GameObject start, int extra = 0, int hours = 
 struct Stored {
   long vertices;
   GameObject start;
+  u8 heights;
 };
 Stored stored(const char* name) {
   char why[256];
   OM_World* w = world_read_file(name, why, sizeof why);
-  Stored s = {-1, {}};
-  if (w) s = {long(world_vertex_count(w)), w->start};
+  Stored s = {-1, {}, 0};
+  if (w) s = {long(world_vertex_count(w)), w->start, w->heights};
   release_world(w);
   return s;
 }
@@ -358,6 +360,22 @@ TEST_F(Files, AnUnsavedAutosaveIsAnnouncedKeptAndRecovered) {
   EXPECT_EQ(stored("x.world").vertices, 18);
   EXPECT_EQ(stored("x.world.bak").vertices, 16);
   EXPECT_FALSE(exists("x.world.autosave"));
+}
+
+// A file asking for heights mode opens in it, the eye at its start height
+// above the floor (kStart: 0.5 above sector 0's); Ctrl+O opens a file's
+// look, and a save keeps the look in use.
+TEST_F(Files, AWorldOpensInTheLookItAsksForAndSavingKeepsTheLookInUse) {
+  write_world("x.world", kStart, 0, 0, 1);
+  start({"x.world"});
+  EXPECT_EQ(heights_mode, 1);
+  EXPECT_EQ(player->eye_height, kStart.z);
+  write_world("x.world", kStart);
+  ctrl(OM_KEY_O);
+  EXPECT_EQ(heights_mode, 0);
+  send(OM_EVENT_KEYBOARD_KEY_DOWN, OM_KEY_H);
+  ctrl(OM_KEY_S);
+  EXPECT_EQ(stored("x.world").heights, 1);
 }
 
 // Whether `text` stands at (x, y) of the frame buffer, white, with nothing

@@ -57,6 +57,7 @@ void expect_same(const OM_World* a, const OM_World* b) {
   ASSERT_EQ(world_vertex_count(a), world_vertex_count(b));
   ASSERT_EQ(world_sector_count(a), world_sector_count(b));
   EXPECT_EQ(memcmp(&a->start, &b->start, sizeof a->start), 0);
+  EXPECT_EQ(a->heights, b->heights);
   EXPECT_EQ(memcmp(world_vertex(a, 0), world_vertex(b, 0),
                    world_vertex_count(a) * sizeof(OM_WorldVertex)),
             0);
@@ -76,6 +77,9 @@ void expect_same(const OM_World* a, const OM_World* b) {
         EXPECT_STREQ(world_texture_name(a, p->texture), world_texture_name(b, q->texture));
       else
         EXPECT_EQ(p->color, q->color) << s << " " << e;  // also both portal indices
+      if (p->type == OM_EDGE_PORTAL) {
+        EXPECT_EQ(p->portal_step, q->portal_step) << s << " " << e;
+      }
     }
   }
 }
@@ -145,6 +149,41 @@ TEST(WorldFile, EveryFieldSurvivesARoundTripAndASecondSaveIsByteIdentical) {
   }
 }
 
+// A world is written in the lowest version that holds it: the built-in
+// world as version 1 always wrote it, version 2 once it asks for heights
+// mode or a portal has a step texture, which the reader decodes.
+TEST(WorldFile, TheLowestVersionThatHoldsTheWorldIsWritten) {
+  OM_World* w = world_builtin();
+  const struct {
+    u8 heights;
+    u16 step;  // of sector 0's edge 4, "edge 4 4 0 portal 2 1"
+    const char* holds;
+  } rows[] = {
+      {0, 0, "OMBRIX-WORLD 1\n"},
+      {1, 0, "OMBRIX-WORLD 2\n"},
+      {1, 5,
+       "[step NAME]\n# heights (when present): the world is meant to be seen in heights "
+       "mode\n\nheights\nstart 4 4 0 0\n"},
+      {0, 3, "portal 2 1 step TEX_WBRICKS\n"},
+      {0, 6, "unwritable: sector 0 edge 4 has step texture 6, the world knows 5 textures"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.holds);
+    w->heights = r.heights;
+    world_edge(w, 0, 4)->portal_step = r.step;
+    const std::string text = world_text(w);
+    EXPECT_NE(text.find(r.holds), std::string::npos) << text.substr(0, 500);
+    EXPECT_EQ(text == file_bytes(example("builtin.world")), !r.heights && !r.step);
+    OM_World* again = parse(text);
+    if (r.step > OM_WORLD_TEXTURE_COUNT) continue;
+    ASSERT_NE(again, nullptr);
+    expect_same(w, again);
+    EXPECT_EQ(world_step_texture(again, world_edge(again, 0, 4)) != nullptr, r.step != 0);
+    release_world(again);
+  }
+  release_world(w);
+}
+
 TEST(SampleWorld, HasRoomsPortalsAWrapAroundHeightsAndEveryTexture) {
   buffer[0] = '\0';
   OM_World* w = load_sample();
@@ -175,6 +214,8 @@ TEST(SampleWorld, HasRoomsPortalsAWrapAroundHeightsAndEveryTexture) {
   EXPECT_GE(floors.size(), 3u);
   EXPECT_GE(ceilings.size(), 3u);
   EXPECT_EQ(wraps, 2);  // the pair between the gallery and the loft
+
+  EXPECT_EQ(w->heights, 1);  // made for heights mode
   release_world(w);
 }
 
@@ -214,13 +255,21 @@ struct Bad {
   const char* find;
   std::string replace;
   const char* why;
+  int version = 1;  // 2: the header says OMBRIX-WORLD 2 first
 };
 
 const Bad kBad[] = {
     {"OMBRIX-WORLD 1", "OMBRIX-WURLD 1",
      "line 1: not an Ombrix world: the file does not start with 'OMBRIX-WORLD 1'"},
-    {"OMBRIX-WORLD 1", "OMBRIX-WORLD 2",
-     "line 1: format version 2 is not supported: this program reads version 1"},
+    {"OMBRIX-WORLD 1", "OMBRIX-WORLD 3",
+     "line 1: format version 3 is not supported: this program reads versions 1 to 2"},
+    {"\nstart 4 4 0 0", "\nheights\nstart 4 4 0 0", "line 8: 'heights' needs OMBRIX-WORLD 2"},
+    {"portal 2 1", "portal 2 1 step TEX_WBRICKS",
+     "line 32: a portal's step texture needs OMBRIX-WORLD 2"},
+    {"\nsector 1 0 1", "\nheights\nsector 1 0 1",
+     "line 34: 'heights' must come before the first sector", 2},
+    {"portal 2 1", "portal 2 1 step none",
+     "line 32: step texture 'none': leave out 'step NAME' for the default step faces", 2},
     {"OMBRIX-WORLD 1", "OMBRIX-WORLD one", "line 1: expected 'OMBRIX-WORLD 1'"},
     {"# start X Y Z ANGLE", "#" + std::string(1024, 'x'),  // one byte over
      "line 3: the line is longer than 1024 bytes"},
@@ -297,6 +346,7 @@ TEST(WorldFile, EveryClassOfBadFileIsRefusedAtItsLineAndNothingIsLost) {
   const std::string base = world_text(held);
   for (const Bad& row : kBad) {
     std::string text = base;
+    if (row.version == 2) text.replace(0, 14, "OMBRIX-WORLD 2");
     reg at = text.find(row.find);
     ASSERT_NE(at, std::string::npos) << row.find;
     text.replace(at, strlen(row.find), row.replace);

@@ -7,12 +7,9 @@
 #
 #   build.sh linux|wine PROGRAM OUTDIR
 set -eu
-mode=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-program=$(absolute "$2")
-e2e_init "$3"
-work_in_out
+e2e_program "$@"
 
 # Window pixel of map point (X, Y) in the start view: pan (-12, -4), zoom 24
 # in the 640 x 464 map at window row 16.

@@ -7,12 +7,9 @@
 #
 #   files.sh linux|wine PROGRAM OUTDIR
 set -eu
-mode=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-program=$(absolute "$2")
-e2e_init "$3"
-work_in_out
+e2e_program "$@"
 
 # The program is given a relative name in OUTDIR, as from a shell.
 file="my world.world"

@@ -35,6 +35,14 @@ work_in_out() {
   rm -f WORLD_DUMP WORLD_DUMP.*
 }
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
+# e2e_program linux|wine PROGRAM OUTDIR: the arguments of a script that runs
+# the program, as $mode and $program, then e2e_init and work_in_out.
+e2e_program() {
+  mode=$1
+  program=$(absolute "$2")
+  e2e_init "$3"
+  work_in_out
+}
 
 # The server is waited for: one still shutting down removes its lock and
 # socket files while the next test's server, on the same display number, is

@@ -7,12 +7,9 @@
 #
 #   run.sh linux|wine PROGRAM OUTDIR
 set -eu
-mode=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-program=$(absolute "$2")
-e2e_init "$3"
-work_in_out  # the double-click below is an edit
+e2e_program "$@"  # the double-click below is an edit
 
 # No display at all: the window cannot be made, which is a failed start.
 [ "$mode" = linux ] || { wine_env "$program" && stop_wineserver; }
