@@ -18,7 +18,8 @@ enum OM_EventType : i32 {
   OM_EVENT_MOUSE_WHEEL = 9,
   OM_EVENT_MOUSE_BUTTON_DOWN = 10,
   OM_EVENT_MOUSE_BUTTON_UP = 11,
-  OM_EVENT_RESIZE = 12,  // reserved: nothing sends it
+  OM_EVENT_RESIZE = 12,         // reserved: nothing sends it
+  OM_EVENT_FILES_DROPPED = 13,  // files dropped on the window: event->drop
 };
 
 enum OM_MouseButton : i32 {
@@ -37,11 +38,19 @@ struct OM_Mouse {
   i32 clicks;   // 1 after a single press, 2 after a double-click press
 };
 
+// One drop of one or more files, in the order the desktop gave them. The
+// paths are UTF-8 on every platform and live only while the event is handled.
+struct OM_Drop {
+  i32 count;
+  const char* const* paths;
+};
+
 struct OM_Event {
   OM_EventType type;
   union {
     OM_Surface* surface;
     OM_Mouse* mouse;
+    const OM_Drop* drop;
     int key;   // virtual-key code, low 8 bits
     f64 time;  // kept for the design (it sizes the payload); nothing fills or reads it
   };
