@@ -39,7 +39,8 @@ struct OM_Mouse {
 };
 
 // One drop of one or more files, in the order the desktop gave them. The
-// paths are UTF-8 on every platform and live only while the event is handled.
+// paths are in the encoding the platform's file functions take (as the
+// command line's are) and live only while the event is handled.
 struct OM_Drop {
   i32 count;
   const char* const* paths;

@@ -87,4 +87,20 @@ int OM_Host_TranslateCapturedMouse(const SDL_Event* in, OM_Mouse* mouse, int cx,
 // be read safely.
 OM_Surface* OM_Host_DecodeIcon(const u8* data, reg size);
 
+// The files of one drop, gathered from SDL's drop-begin, drop-file and
+// drop-complete events; a file that comes with no drop-begin (an SDL that
+// has none) is a drop of its own.
+struct OM_HostDrop {
+  char** paths;  // each and the list malloc'd; released by OM_Host_EndDrop
+  i32 count;
+  i32 capacity;
+  bool open;  // between a drop-begin and its drop-complete
+};
+// Takes an SDL drop event, and frees the text SDL gave with it. Returns 1
+// when `drop` holds a finished drop of at least one file, to send as
+// OM_EVENT_FILES_DROPPED and then end; 0 otherwise (other events too).
+int OM_Host_GatherDrop(const SDL_Event* in, OM_HostDrop* drop);
+// Releases the gathered paths: the next drop starts empty.
+void OM_Host_EndDrop(OM_HostDrop* drop);
+
 #endif

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "keys.h"
@@ -226,4 +227,46 @@ int OM_Host_TranslateCapturedMouse(const SDL_Event* in, OM_Mouse* m, int cx, int
     default: break;
   }
   return OM_Host_TranslateMouse(&e, m);
+}
+
+// ==== Dropped files ====
+
+static void keep_path(OM_HostDrop* drop, const char* file) {
+  if (!file) return;
+  if (drop->count == drop->capacity) {
+    i32 capacity = drop->capacity ? drop->capacity * 2 : 4;
+    void* grown = realloc(drop->paths, sizeof(char*) * static_cast<reg>(capacity));
+    if (!grown) return;  // the files that fit are still delivered
+    drop->paths = static_cast<char**>(grown);
+    drop->capacity = capacity;
+  }
+  const reg size = strlen(file) + 1;
+  char* copy = static_cast<char*>(malloc(size));
+  if (!copy) return;
+  memcpy(copy, file, size);
+  drop->paths[drop->count++] = copy;
+}
+
+int OM_Host_GatherDrop(const SDL_Event* in, OM_HostDrop* drop) {
+  switch (in->type) {
+    case SDL_DROPBEGIN:
+      OM_Host_EndDrop(drop);
+      drop->open = true;
+      return 0;
+    case SDL_DROPFILE:
+      keep_path(drop, in->drop.file);
+      SDL_free(in->drop.file);
+      return !drop->open && drop->count > 0;
+    case SDL_DROPTEXT:  // dragged text is no file
+      SDL_free(in->drop.file);
+      return 0;
+    case SDL_DROPCOMPLETE: drop->open = false; return drop->count > 0;
+    default: return 0;
+  }
+}
+
+void OM_Host_EndDrop(OM_HostDrop* drop) {
+  for (i32 i = 0; i < drop->count; i++) free(drop->paths[i]);
+  free(drop->paths);
+  *drop = OM_HostDrop{};
 }

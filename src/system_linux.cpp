@@ -98,6 +98,16 @@ void send_mouse(const SDL_Event& e) {
   sync_capture(&event);
 }
 
+void gather_drop(const SDL_Event& e) {
+  static OM_HostDrop drop;
+  if (!OM_Host_GatherDrop(&e, &drop)) return;
+  OM_Drop files = {drop.count, drop.paths};
+  event.drop = &files;
+  send_event(OM_EVENT_FILES_DROPPED);
+  event.drop = nullptr;  // the paths go with the drop
+  OM_Host_EndDrop(&drop);
+}
+
 // Returns false once the window is gone; *result is then the quit handler's.
 bool handle(const SDL_Event& e, int* result) {
   switch (e.type) {
@@ -145,6 +155,10 @@ bool handle(const SDL_Event& e, int* result) {
       sync_capture(&key);
       return true;
     }
+    case SDL_DROPBEGIN:
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+    case SDL_DROPCOMPLETE: gather_drop(e); return true;
     default: send_mouse(e); return true;
   }
 }
@@ -218,7 +232,8 @@ int run_window(const char** reason) {
                                              SDL_PIXELFORMAT_RGB888);
   if (!window || !frame) return give_up(SDL_GetError(), reason);
   set_icon();
-  SDL_StopTextInput();  // keys only: the game never reads characters
+  SDL_StopTextInput();                       // keys only: the game never reads characters
+  SDL_EventState(SDL_DROPFILE, SDL_ENABLE);  // images dropped on the map become textures
   SDL_ShowWindow(window);
   int result = run_loop();
   SDL_FreeSurface(frame);

@@ -180,13 +180,45 @@ static void resize(LPARAM lParam) {
   bmi.bmiHeader.biHeight = -h;
 }
 
+static char* code_page_text(const wchar_t* wide);
+
+// Files dropped from the desktop, in the code page the core opens files in;
+// a name with no place in it could not be opened and is left out.
+static void send_drop(HDROP hDrop) {
+  const UINT n = DragQueryFileW(hDrop, 0xFFFFFFFF, nullptr, 0);
+  char** paths = static_cast<char**>(calloc(n ? n : 1, sizeof(char*)));
+  i32 count = 0;
+  for (UINT i = 0; paths && i < n; i++) {
+    const UINT length = DragQueryFileW(hDrop, i, nullptr, 0);
+    wchar_t* wide = static_cast<wchar_t*>(malloc((length + 1) * sizeof(wchar_t)));
+    if (wide && DragQueryFileW(hDrop, i, wide, length + 1) == length) {
+      char* text = code_page_text(wide);
+      if (text) paths[count++] = text;
+    }
+    free(wide);
+  }
+  DragFinish(hDrop);
+  if (count > 0) {
+    OM_Drop files = {count, paths};
+    event.drop = &files;
+    send_event(OM_EVENT_FILES_DROPPED);
+    event.drop = nullptr;  // the paths go with the drop
+  }
+  for (i32 i = 0; i < count; i++) free(paths[i]);
+  free(paths);
+}
+
 LRESULT CALLBACK OM_WndProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (Msg >= WM_MOUSEMOVE && Msg <= WM_XBUTTONUP) {
     send_mouse(hWnd, Msg, wParam, lParam);
     return DefWindowProcA(hWnd, Msg, wParam, lParam);
   }
   switch (Msg) {
-    case WM_CREATE: SetTimer(hWnd, 0, 8, nullptr); return 0;
+    case WM_CREATE:
+      SetTimer(hWnd, 0, 8, nullptr);
+      DragAcceptFiles(hWnd, TRUE);  // images dropped on the map become textures
+      return 0;
+    case WM_DROPFILES: send_drop(reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_TIMER:
       if (send_event(OM_EVENT_TICK) == 0) RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE);
       sync_capture(hWnd, &event);

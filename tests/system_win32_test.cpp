@@ -1,8 +1,12 @@
 // The Windows host: window messages turned into events and mouse records, and a real window's life.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include <shlobj.h>
 
 #include "ombrix.h"
 #include "scene_support.h"
@@ -259,6 +263,42 @@ TEST_F(Host, WindowCapturesThePointerInGameplay) {
   DestroyWindow(w);
   window = nullptr;
   OM_DestroySurface(frame);
+}
+
+std::vector<std::string> dropped;
+int RecordDrop(OM_Event* e) {
+  if (e->type == OM_EVENT_FILES_DROPPED && e == &event)
+    for (i32 i = 0; i < e->drop->count; i++) dropped.push_back(e->drop->paths[i]);
+  return 0;
+}
+
+// A drop as the shell hands it over: a DROPFILES block with wide names.
+HGLOBAL DropOf(const std::vector<std::wstring>& names) {
+  reg chars = 1;
+  for (const auto& n : names) chars += n.size() + 1;
+  HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  auto* files = static_cast<DROPFILES*>(GlobalLock(block));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  auto* at = reinterpret_cast<wchar_t*>(files + 1);
+  for (const auto& n : names) at = std::copy(n.begin(), n.end(), at) + 1;
+  GlobalUnlock(block);
+  return block;
+}
+
+// Every name of a drop arrives in order, in the code page, as one event;
+// a name the code page cannot hold is left out, and a drop of nothing else
+// sends nothing.
+TEST_F(Host, DroppedFilesArriveAsOneEventInOrder) {
+  OM_Host_Target = RecordDrop;
+  dropped.clear();
+  Msg(WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({L"C:\\a b\\x.png", L"y.jpg"})));
+  EXPECT_EQ(dropped, (std::vector<std::string>{"C:\\a b\\x.png", "y.jpg"}));
+  dropped.clear();
+  if (GetACP() != CP_UTF8) {
+    Msg(WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({L"\u4e2d\u6587.png"})));
+    EXPECT_TRUE(dropped.empty());
+  }
 }
 
 }  // namespace
