@@ -1,5 +1,6 @@
-// OM_LoadSurface on Linux, with stb_image as the decoder.
+// Image decoding on Linux, with stb_image as the decoder.
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +18,12 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
 #define STBI_NO_STDIO
+// The pixels stb_image returns are taken over by the surface, which frees
+// them with free(); and no side beyond what any caller allows.
+#define STBI_MALLOC(size) malloc(size)
+#define STBI_REALLOC(p, size) realloc(p, size)
+#define STBI_FREE(p) free(p)
+#define STBI_MAX_DIMENSIONS 16384
 // The formats Windows' own decoder knows as well; GIF gives its first frame.
 #define STBI_ONLY_BMP
 #define STBI_ONLY_PNG
@@ -24,40 +31,6 @@
 #define STBI_ONLY_GIF
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
-
-// The whole input, in one growing block, before anything is decoded. The
-// stream is read to its end even when memory runs out on the way.
-static u8* read_all(OM_Stream* stream, reg* length) {
-  u8 chunk[8192];
-  u8* all = nullptr;
-  reg used = 0, room = 0;
-  bool failed = false;
-  for (;;) {
-    reg n = stream->vTable->Read(stream, chunk, sizeof chunk);
-    if (n == 0) break;
-    if (failed) continue;
-    if (n > sizeof chunk) n = sizeof chunk;
-    if (used + n > room) {
-      reg grown = room ? room * 2 : sizeof chunk;
-      while (grown < used + n) grown *= 2;
-      u8* bigger = static_cast<u8*>(realloc(all, grown));
-      if (!bigger) {
-        failed = true;
-        continue;
-      }
-      all = bigger;
-      room = grown;
-    }
-    memcpy(all + used, chunk, n);
-    used += n;
-  }
-  if (failed) {
-    free(all);
-    return nullptr;
-  }
-  *length = used;
-  return all;
-}
 
 static u32 le(const u8* p, int bytes) {
   u32 v = 0;
@@ -78,29 +51,34 @@ static bool bitmap_cut_short(const u8* b, reg length) {
   return le(b + 10, 4) + row * h > (long long)length;
 }
 
-OM_Surface* OM_LoadSurface(OM_Stream* stream) {
-  if (!stream || !stream->vTable || !stream->vTable->Read) return nullptr;
-  reg length = 0;
-  u8* bytes = read_all(stream, &length);
-  if (!bytes) return nullptr;  // empty input or out of memory
-  if (length > INT_MAX || bitmap_cut_short(bytes, length)) {
-    free(bytes);
+OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, char* why,
+                                   reg whySize) {
+  auto refuse = [&](const char* text) -> OM_Surface* {
+    if (why && whySize) snprintf(why, whySize, "%s", text);
     return nullptr;
-  }
+  };
+  if (length > INT_MAX) return refuse("the file is too large");
+  if (bitmap_cut_short(bytes, length)) return refuse("the bitmap is cut short");
   int w = 0, h = 0, channels = 0;
-  stbi_uc* rgba = stbi_load_from_memory(bytes, int(length), &w, &h, &channels, 4);
-  free(bytes);
-  if (!rgba) return nullptr;
-  OM_Surface* surface = OM_CreateSurface(w, h);
-  if (!surface) {
-    stbi_image_free(rgba);
+  // The header alone first: a size out of bounds is refused before any
+  // pixel is allocated.
+  if (!stbi_info_from_memory(bytes, int(length), &w, &h, &channels))
+    return refuse("not an image this program can read, or damaged (PNG, BMP, TGA, JPEG)");
+  if (h < 0) h = -h;  // a bitmap stored top down
+  if (w < 1 || h < 1 || w > maxSide || h > maxSide) {
+    if (why && whySize)
+      snprintf(why, whySize, "%d x %d pixels: an image has 1 to %d on each side", w, h, maxSide);
     return nullptr;
   }
-  // R, G, B, A bytes become 0xAARRGGBB: B, G, R, A in memory.
-  const stbi_uc* p = rgba;
-  for (int i = 0; i < w * h; ++i, p += 4) {
-    surface->data[i] = u32(p[3]) << 24 | u32(p[0]) << 16 | u32(p[1]) << 8 | u32(p[2]);
+  stbi_uc* rgba = stbi_load_from_memory(bytes, int(length), &w, &h, &channels, 4);
+  if (!rgba) return refuse("damaged: the pixels do not decode");
+  // R, G, B, A bytes become 0xAARRGGBB (B, G, R, A in memory) in place, and
+  // the decoder's block becomes the surface's: each image is held once.
+  u32* pixels = reinterpret_cast<u32*>(rgba);
+  for (reg i = 0; i < reg(w) * reg(h); ++i) {
+    const stbi_uc* p = rgba + 4 * i;
+    pixels[i] = u32(p[3]) << 24 | u32(p[0]) << 16 | u32(p[1]) << 8 | u32(p[2]);
   }
-  stbi_image_free(rgba);
-  return surface;
+  OM_Surface* surface = OM_AdoptSurface(pixels, w, h);
+  return surface ? surface : refuse("out of memory");
 }
