@@ -569,7 +569,8 @@ void cycle_flat(RV_Editor_Data* d, bool ceiling) {
   }
   const reg slots = world_texture_slots(world);
   reg next = following(
-      world_texture_slot(world, world_texture_name(world, ceiling ? s->ceilingTexture : s->floorTexture)),
+      world_texture_slot(world,
+                         world_texture_name(world, ceiling ? s->ceilingTexture : s->floorTexture)),
       false);
   if (next == slots) next = following(slots, false);
   OM_Surface* texture = world_slot_texture(world, next);
@@ -624,7 +625,8 @@ void cycle_wall(RV_Editor_Data* d) {
     if (now < slots) next = following(now, true);
   } else if (e->type == OM_EDGE_COLOR) {
     for (reg k = 0; k < kWallColourCount; ++k)
-      if (e->color == kWallColours[k]) next = k + 1 < kWallColourCount ? slots + k + 1 : following(slots, true);
+      if (e->color == kWallColours[k])
+        next = k + 1 < kWallColourCount ? slots + k + 1 : following(slots, true);
   }
   OM_Surface* texture = next < slots ? world_slot_texture(world, next) : nullptr;
   RV_Editor_Edit step = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);

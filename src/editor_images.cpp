@@ -116,7 +116,8 @@ bool keep_beside(const char* file, const char* shown, char* path, reg size) {
   snprintf(bare, sizeof bare, "%s", folder);
   reg n = strlen(bare);
   if (n > 1 && (bare[n - 1] == '/' || bare[n - 1] == '\\')) bare[n - 1] = '\0';
-  if (OM_File_FullPath(file, full, sizeof full) && OM_File_FullPath(bare, fullFolder, sizeof fullFolder)) {
+  if (OM_File_FullPath(file, full, sizeof full) &&
+      OM_File_FullPath(bare, fullFolder, sizeof fullFolder)) {
     reg f = strlen(fullFolder);
     if (f && fullFolder[f - 1] == '/') --f;  // the root
     const char* rest = full + f + 1;

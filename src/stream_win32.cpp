@@ -113,8 +113,8 @@ int OM_File_LocalName(const char* utf8, char* out, reg size) {
   wchar_t wide[1024];
   if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, 1024)) return 0;
   BOOL lost = FALSE;
-  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, int(size), nullptr,
-                              &lost);
+  int n =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, int(size), nullptr, &lost);
   return n > 0 && !lost;
 }
 

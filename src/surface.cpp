@@ -3,13 +3,14 @@
 //
 // ==== Surfaces ====
 // ==== Images ====
+#include "surface.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "stream.h"
-#include "surface.h"
 
 // ==== Surfaces ====
 
@@ -61,11 +62,33 @@ static bool refuse(char* why, reg whySize, const char* text) {
 OM_Surface* OM_DecodeImage(const u8* b, reg n, int maxSide, char* why, reg whySize) {
   if (why && whySize) why[0] = '\0';
   if (!b || n == 0) return refuse(why, whySize, "the file is empty"), nullptr;
-  if (n > OM_IMAGE_MAX_BYTES) return refuse(why, whySize, "the file is larger than 32 MiB"), nullptr;
+  if (n > OM_IMAGE_MAX_BYTES)
+    return refuse(why, whySize, "the file is larger than 32 MiB"), nullptr;
   bool png = n >= 8 && memcmp(b, "\x89PNG\r\n\x1a\n", 8) == 0;
   bool bmp = n >= 2 && b[0] == 'B' && b[1] == 'M';
   bool jpeg = n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF;
   bool gif = n >= 6 && (memcmp(b, "GIF87a", 6) == 0 || memcmp(b, "GIF89a", 6) == 0);
+  // The size where the header keeps it at a fixed place, so that the same
+  // words refuse it on every platform, before any decoder is asked.
+  long long w = 0, h = 0;
+  auto be = [b](int at) {
+    return (long long)(u32(b[at]) << 24 | u32(b[at + 1]) << 16 | u32(b[at + 2]) << 8 | b[at + 3]);
+  };
+  auto le = [b](int at, int bytes) {
+    long long v = 0;
+    for (int k = bytes - 1; k >= 0; --k) v = v << 8 | b[at + k];
+    return v;
+  };
+  if (png && n >= 24) w = be(16), h = be(20);
+  if (bmp && n >= 26) w = i32(le(18, 4)), h = i32(le(22, 4));
+  if (gif && n >= 10) w = le(6, 2), h = le(8, 2);
+  if (h < 0) h = -h;  // a bitmap stored top down
+  if (w > maxSide || h > maxSide) {
+    if (why && whySize)
+      snprintf(why, whySize, "%lld x %lld pixels: an image has 1 to %d on each side", w, h,
+               maxSide);
+    return nullptr;
+  }
   if (png || bmp || jpeg || gif) return OM_DecodePlatformImage(b, n, maxSide, why, whySize);
   return OM_DecodeTga(b, n, maxSide, why, whySize);
 }
@@ -113,9 +136,9 @@ OM_Surface* OM_LoadImage(OM_Stream* stream, int maxSide, char* why, reg whySize)
   u8* bytes = read_all(stream, &length);
   if (!bytes) {
     refuse(why, whySize,
-           length == 0                    ? "the file is empty"
+           length == 0                   ? "the file is empty"
            : length > OM_IMAGE_MAX_BYTES ? "the file is larger than 32 MiB"
-                                          : "out of memory");
+                                         : "out of memory");
     return nullptr;
   }
   OM_Surface* s = OM_DecodeImage(bytes, length, maxSide, why, whySize);

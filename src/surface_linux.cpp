@@ -19,11 +19,10 @@
 #define STB_IMAGE_STATIC
 #define STBI_NO_STDIO
 // The pixels stb_image returns are taken over by the surface, which frees
-// them with free(); and no side beyond what any caller allows.
+// them with free().
 #define STBI_MALLOC(size) malloc(size)
 #define STBI_REALLOC(p, size) realloc(p, size)
 #define STBI_FREE(p) free(p)
-#define STBI_MAX_DIMENSIONS 16384
 // The formats Windows' own decoder knows as well; GIF gives its first frame.
 #define STBI_ONLY_BMP
 #define STBI_ONLY_PNG

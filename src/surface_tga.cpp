@@ -29,8 +29,7 @@ u32 pixel(const u8* p, int bytes, bool alpha) {
       return a << 24 | r << 16 | g << 8 | b;
     }
     case 3: return 0xFF000000u | u32(p[2]) << 16 | u32(p[1]) << 8 | p[0];
-    default:
-      return u32(alpha ? p[3] : 0xFF) << 24 | u32(p[2]) << 16 | u32(p[1]) << 8 | p[0];
+    default: return u32(alpha ? p[3] : 0xFF) << 24 | u32(p[2]) << 16 | u32(p[1]) << 8 | p[0];
   }
 }
 

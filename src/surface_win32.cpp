@@ -55,7 +55,8 @@ OM_Surface* decode_bitfields(IStream* memory, int maxSide) {
     bool top_down = h < 0;
     i64 rows = top_down ? -i64(h) : h;
     u32 masks[4] = {le(b + 54, 4), le(b + 58, 4), le(b + 62, 4), header >= 56 ? le(b + 66, 4) : 0};
-    bool fits = w > 0 && rows > 0 && w <= maxSide && rows <= maxSide && offset <= size && i64(w) * rows * 4 <= i64(size - offset);
+    bool fits = w > 0 && rows > 0 && w <= maxSide && rows <= maxSide && offset <= size &&
+                i64(w) * rows * 4 <= i64(size - offset);
     if (le(b + 28, 2) == 32 && (compression == 3 || compression == 6) && header >= 40 && fits &&
         i64(w) * rows <= 0x1FFFFFFF && masks[0] && masks[1] && masks[2]) {
       surface = OM_CreateSurface(w, int(rows));

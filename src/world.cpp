@@ -126,8 +126,7 @@ bool world_image_path_ok(const char* path, reg n, char* why, reg whySize) {
     unsigned char c = static_cast<unsigned char>(path[i]);
     if (c == '\\')
       return world_refuse(why, whySize, "an image's path separates folders with '/', not '\\'");
-    if (c == ':')
-      return world_refuse(why, whySize, "an image's path can't name a drive (':')");
+    if (c == ':') return world_refuse(why, whySize, "an image's path can't name a drive (':')");
     if (c <= 0x20 || c >= 0x7F)
       return world_refuse(why, whySize,
                           "an image's path has only printable ASCII characters, no spaces");
@@ -158,11 +157,12 @@ OM_Surface* world_fallback_copy(OM_World* w) {
   return copy;
 }
 
-bool world_add_image(OM_World* w, const char* name, const char* path, OM_Surface* surface,
-                     u32 line, const char* why, reg* slot, char* error, reg errorSize) {
+bool world_add_image(OM_World* w, const char* name, const char* path, OM_Surface* surface, u32 line,
+                     const char* why, reg* slot, char* error, reg errorSize) {
   bool ok = w && name && path;
-  if (ok) ok = world_image_name_ok(name, strlen(name), error, errorSize) &&
-               world_image_path_ok(path, strlen(path), error, errorSize);
+  if (ok)
+    ok = world_image_name_ok(name, strlen(name), error, errorSize) &&
+         world_image_path_ok(path, strlen(path), error, errorSize);
   if (ok && world_texture_slot(w, name) != world_texture_slots(w))
     ok = world_refuse(error, errorSize, "the world has an image called %s already", name);
   if (ok && world_image_count(w) >= OM_WORLD_MAX_IMAGES)

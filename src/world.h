@@ -184,9 +184,7 @@ bool world_portal_shift(const OM_World* w, const OM_WorldEdge* portal, f32* dx, 
 // ==== Textures ====
 
 // Slots of the texture table, hidden images included.
-inline reg world_image_count(const OM_World* w) {
-  return w && w->images ? w->images->length : 0;
-}
+inline reg world_image_count(const OM_World* w) { return w && w->images ? w->images->length : 0; }
 inline OM_WorldImage* world_image(const OM_World* w, reg index) {
   if (index >= world_image_count(w)) return nullptr;
   return static_cast<OM_WorldImage*>(w->images->data) + index;
@@ -235,8 +233,8 @@ bool world_image_path_ok(const char* path, reg length, char* why, reg whySize);
 // here on, also on failure) may be null: a copy of the fallback texture
 // stands in, and `why` is kept as the reason. Refused (false, reason in
 // `error`) for a bad or taken name, a bad path, a full table or no memory.
-bool world_add_image(OM_World* w, const char* name, const char* path, OM_Surface* surface,
-                     u32 line, const char* why, reg* slot, char* error, reg errorSize);
+bool world_add_image(OM_World* w, const char* name, const char* path, OM_Surface* surface, u32 line,
+                     const char* why, reg* slot, char* error, reg errorSize);
 // A surface of its own with the fallback texture's pixels (one grey pixel
 // when even that cannot be had), to stand in for an image; null when memory
 // runs out.

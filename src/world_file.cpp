@@ -317,8 +317,9 @@ static bool load_textures(Parser* p) {
   auto place = [&](OM_Surface** field) {
     if (!*field) return;
     reg slot = reg(*field - standIns);
-    *field = slot < OM_WORLD_TEXTURE_COUNT ? loaded[slot]
-                                           : world_image(p->w, slot - OM_WORLD_TEXTURE_COUNT)->surface;
+    *field = slot < OM_WORLD_TEXTURE_COUNT
+                 ? loaded[slot]
+                 : world_image(p->w, slot - OM_WORLD_TEXTURE_COUNT)->surface;
   };
   for (reg s = 0; s < world_sector_count(p->w); s++) {
     OM_WorldSector* sector = world_sector(p->w, s);

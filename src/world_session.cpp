@@ -104,8 +104,9 @@ OM_World* load_world(const char* filename) {
   for (reg k = 0; k < world_image_count(w); k++) {
     const OM_WorldImage* image = world_image(w, k);
     if (!image->failed) continue;
-    snprintf(message, sizeof message, "%s: line %u: image %s '%s': %s; drawn with the fallback texture",
-             filename, unsigned(image->line), image->name, image->path, image->why);
+    snprintf(message, sizeof message,
+             "%s: line %u: image %s '%s': %s; drawn with the fallback texture", filename,
+             unsigned(image->line), image->name, image->path, image->why);
     OM_Print(message);
   }
   return w;
