@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "editor_state.h"
+#include "history.h"
 #include "object_camera.h"
 #include "object_player.h"
 #include "render.h"
@@ -361,6 +362,124 @@ TEST(ImageFile, ANonPowerOfTwoImageDrawsAsThePlainReferenceDoes) {
   }
   release_world(w);
   OM_DestroySurface(dummy);
+}
+
+// ---- Dropping files on the window -----------------------------------------
+
+// The program started on x.world in a folder of its own, as a host starts it.
+class Drop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memset(keyboard.keys, 0, sizeof keyboard.keys);
+    OM_World* w = world_builtin();
+    char why[200];
+    ASSERT_NE(world_write_file(file.c_str(), w, OM_SAVE_QUIET, why, sizeof why), OM_SAVE_FAILED);
+    release_world(w);
+    const char* args[] = {file.c_str()};
+    OM_SetArguments(1, args);
+    OM_Event e{};
+    e.type = OM_EVENT_INIT;
+    ASSERT_EQ(OM_Game_Handle(&e), 0);
+    data = (RV_Editor_Data*)OM_editor->data;
+  }
+  void TearDown() override {
+    OM_Event e{};
+    e.type = OM_EVENT_QUIT;
+    OM_Game_Handle(&e);
+    release_world(world);
+    world = nullptr;
+  }
+  int drop(std::vector<std::string> paths) {
+    std::vector<const char*> p;
+    for (const std::string& s : paths) p.push_back(s.c_str());
+    OM_Drop d = {i32(p.size()), p.data()};
+    OM_Event e{};
+    e.type = OM_EVENT_FILES_DROPPED;
+    e.drop = &d;
+    return OM_Game_Handle(&e);
+  }
+  void ctrl(int key) {
+    for (int type : {OM_EVENT_KEYBOARD_KEY_DOWN, OM_EVENT_KEYBOARD_KEY_UP}) {
+      for (int k : {int(OM_KEY_CTRL), key}) {
+        OM_Event e{};
+        e.type = OM_EventType(type);
+        e.key = k;
+        OM_Game_Handle(&e);
+      }
+    }
+  }
+  void key(int k) {
+    for (int type : {OM_EVENT_KEYBOARD_KEY_DOWN, OM_EVENT_KEYBOARD_KEY_UP}) {
+      OM_Event e{};
+      e.type = OM_EventType(type);
+      e.key = k;
+      OM_Game_Handle(&e);
+    }
+  }
+  const char* wall() { return world_texture_name(world, world_edge(world, 1, 0)->texture); }
+
+  SavedGlobals saved{SavedGlobals::kKeepStartUp};
+  Folder f;
+  std::string file = f.at("x.world");
+  RV_Editor_Data* data = nullptr;
+};
+
+TEST_F(Drop, DroppedImagesAreAddedKeptBesideTheWorldAppliedAndUndoneInOneStep) {
+  write(f.dir / "art" / "inside.tga", tga(6, 5, 3));
+  write(f.dir.parent_path() / "elsewhere" / "my wall.bmp", bmp(20, 10, 4));
+  write(f.dir / "notes.txt", "not an image");
+  gameState = GAMEPLAY;  // a drop works in every state
+  data->flag |= RV_EDITOR_EDGE_SELECTED;
+  data->selectedSector = 1, data->selectedEdge = 0;
+  buffer[0] = '\0';
+  const std::string outside = (f.dir.parent_path() / "elsewhere" / "my wall.bmp").string();
+  drop({f.at("art/inside.tga"), outside, f.at("notes.txt"), f.at("gone.png")});
+
+  // Two textures, named after their files; the one from elsewhere copied
+  // into textures/ under a name the format can hold; the first on the wall.
+  ASSERT_EQ(world_image_count(world), 2u);
+  EXPECT_STREQ(world_image(world, 0)->name, "inside");
+  EXPECT_STREQ(world_image(world, 0)->path, "art/inside.tga");
+  EXPECT_STREQ(world_image(world, 1)->name, "my_wall");
+  EXPECT_STREQ(world_image(world, 1)->path, "textures/my_wall.bmp");
+  EXPECT_EQ(read(f.dir / "textures" / "my_wall.bmp"), bmp(20, 10, 4));
+  EXPECT_EQ(wrong(world_image(world, 1)->surface, 20, 10, 4), 0);
+  EXPECT_STREQ(wall(), "inside");
+  for (const char* said : {"notes.txt: not added: not an image", "gone.png: not added: no such file",
+                           "Added 2 textures: inside (art/inside.tga), my_wall (textures/my_wall.bmp)"})
+    EXPECT_NE(strstr(buffer, said), nullptr) << said << " in " << buffer;
+
+  // T goes through the built-in wall textures, then the world's own.
+  gameState = EDITOR;
+  key(OM_KEY_T);
+  EXPECT_STREQ(wall(), "my_wall");
+  key(OM_KEY_T);
+  EXPECT_EQ(world_edge(world, 1, 0)->type, u32(OM_EDGE_COLOR));
+
+  // An undo takes back each T, the next one the whole drop; a redo brings
+  // it back.
+  ctrl(OM_KEY_Z), ctrl(OM_KEY_Z);
+  EXPECT_STREQ(wall(), "inside");
+  ctrl(OM_KEY_Z);
+  EXPECT_STREQ(wall(), "TEX_WWHITEWASH");
+  EXPECT_EQ(world_texture_slot(world, "inside"), world_texture_slots(world));
+  EXPECT_EQ(world_text(world).rfind("OMBRIX-WORLD 1\n", 0), 0u);
+  ctrl(OM_KEY_Y);
+  EXPECT_STREQ(wall(), "inside");
+  EXPECT_NE(world_text(world).find("image my_wall textures/my_wall.bmp\n"), std::string::npos);
+
+  // The same file again is not copied twice; with no edge selected the
+  // first goes on the sector's floor; names stay unique.
+  data->flag &= ~RV_EDITOR_EDGE_SELECTED;
+  drop({outside});
+  ASSERT_EQ(world_image_count(world), 3u);
+  EXPECT_STREQ(world_image(world, 2)->name, "my_wall_2");
+  EXPECT_STREQ(world_image(world, 2)->path, "textures/my_wall.bmp");
+  EXPECT_EQ(world_sector(world, 1)->floorTexture, world_image(world, 2)->surface);
+  // Nothing usable: no step, nothing changed.
+  reg steps = history_undo_steps(data->history);
+  drop({f.at("notes.txt")});
+  EXPECT_EQ(history_undo_steps(data->history), steps);
 }
 
 }  // namespace
