@@ -34,8 +34,8 @@ OM_World* textured_world(int images) {
   for (int k = 0; k < images; ++k) {
     std::string name = "image" + std::to_string(k);
     char why[160];
-    world_add_image(w, name.c_str(), "image.png", make_pattern_texture(64, 64, u32(k)), 0,
-                    nullptr, nullptr, why, sizeof why);
+    world_add_image(w, name.c_str(), "image.png", make_pattern_texture(64, 64, u32(k)), 0, nullptr,
+                    nullptr, why, sizeof why);
   }
   reg next = 0;
   auto spread = [&](OM_Surface** field) {
@@ -102,11 +102,11 @@ double fastest(const std::vector<double>& v) {
 
 }  // namespace
 
-#define OM_IMAGE_BENCH(name, ...)                 \
+#define OM_IMAGE_BENCH(name, ...)                \
   BENCHMARK_CAPTURE(textures, name, __VA_ARGS__) \
-      ->Repetitions(15)                           \
-      ->ComputeStatistics("min", fastest)         \
-      ->ReportAggregatesOnly(true)                \
+      ->Repetitions(15)                          \
+      ->ComputeStatistics("min", fastest)        \
+      ->ReportAggregatesOnly(true)               \
       ->Unit(benchmark::kMicrosecond)
 
 OM_IMAGE_BENCH(builtin, 0, 0);
@@ -118,8 +118,9 @@ namespace {
 
 void print_summary(const BenchResults& r) {
   auto medians = r.medians, minima = r.minima;
-  printf("\nA frame with a texture of its own on every surface (64 images), beside the "
-         "built-in world's few:\n");
+  printf(
+      "\nA frame with a texture of its own on every surface (64 images), beside the "
+      "built-in world's few:\n");
   for (const char* look : {"", "_heights"}) {
     std::string many = std::string("textures/images_64") + look;
     std::string few = std::string("textures/builtin") + look;

@@ -1,8 +1,7 @@
 // What a world's images cost in memory: each image's pixels once, and
 // nothing more that stays (glibc's own count of the bytes in use).
-#include <malloc.h>
-
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -54,10 +53,11 @@ TEST(ImageMemory, SixtyFourImagesOf1024SquareCostTheirPixelsAndASmallConstant) {
   const reg held = in_use() - before;
   ASSERT_EQ(world_image_count(w), 64u);
   for (reg k = 0; k < 64; ++k) ASSERT_FALSE(world_image(w, k)->failed);
-  printf("64 images of 1024 x 1024: %.2f MiB held for %.2f MiB of pixels (%.1f KiB more); "
-         "%.2f MiB at most between two images\n",
-         held / 1048576.0, pixels / 1048576.0, (double(held) - double(pixels)) / 1024.0,
-         (peak - before) / 1048576.0);
+  printf(
+      "64 images of 1024 x 1024: %.2f MiB held for %.2f MiB of pixels (%.1f KiB more); "
+      "%.2f MiB at most between two images\n",
+      held / 1048576.0, pixels / 1048576.0, (double(held) - double(pixels)) / 1024.0,
+      (peak - before) / 1048576.0);
   EXPECT_LE(held, pixels + (reg(1) << 20));
   EXPECT_LE(peak - before, pixels + (reg(1) << 20));
   release_world(w);

@@ -445,8 +445,9 @@ TEST_F(Drop, DroppedImagesAreAddedKeptBesideTheWorldAppliedAndUndoneInOneStep) {
   EXPECT_EQ(read(f.dir / "textures" / "my_wall.bmp"), bmp(20, 10, 4));
   EXPECT_EQ(wrong(world_image(world, 1)->surface, 20, 10, 4), 0);
   EXPECT_STREQ(wall(), "inside");
-  for (const char* said : {"notes.txt: not added: not an image", "gone.png: not added: no such file",
-                           "Added 2 textures: inside (art/inside.tga), my_wall (textures/my_wall.bmp)"})
+  for (const char* said :
+       {"notes.txt: not added: not an image", "gone.png: not added: no such file",
+        "Added 2 textures: inside (art/inside.tga), my_wall (textures/my_wall.bmp)"})
     EXPECT_NE(strstr(buffer, said), nullptr) << said << " in " << buffer;
 
   // T goes through the built-in wall textures, then the world's own.
