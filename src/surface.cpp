@@ -56,6 +56,25 @@ static bool refuse(char* why, reg whySize, const char* text) {
   return false;
 }
 
+static u32 le32(const u8* p, int bytes) {
+  u32 v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+  return v;
+}
+
+// stb_image fills pixels missing from a cut-off bitmap with zeros and the
+// Windows Imaging Component fails on it late: such a file is refused here,
+// the same on both. Only uncompressed layouts have a size to check.
+static bool bitmap_cut_short(const u8* b, reg length) {
+  if (length < 30 || b[0] != 'B' || b[1] != 'M') return false;
+  u32 header = le32(b + 14, 4), compression = length >= 34 ? le32(b + 30, 4) : 0;
+  if (header < 40 || !(compression == 0 || compression == 3 || compression == 6)) return false;
+  long long w = i32(le32(b + 18, 4)), h = i32(le32(b + 22, 4)), bits = le32(b + 28, 2);
+  if (h < 0) h = -h;
+  long long row = (w * bits + 31) / 32 * 4;
+  return le32(b + 10, 4) + row * h > (long long)length;
+}
+
 // The formats known by their first bytes go to the platform's decoder; TGA
 // has no signature, so whatever is left is tried as one, and its reader is
 // strict about the header.
@@ -89,6 +108,8 @@ OM_Surface* OM_DecodeImage(const u8* b, reg n, int maxSide, char* why, reg whySi
                maxSide);
     return nullptr;
   }
+  if (bmp && bitmap_cut_short(b, n))
+    return refuse(why, whySize, "damaged: the bitmap is cut short"), nullptr;
   if (png || bmp || jpeg || gif) return OM_DecodePlatformImage(b, n, maxSide, why, whySize);
   return OM_DecodeTga(b, n, maxSide, why, whySize);
 }

@@ -31,25 +31,6 @@
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
 
-static u32 le(const u8* p, int bytes) {
-  u32 v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-  return v;
-}
-
-// stb_image fills pixels missing from a cut-off bitmap with zeros; Windows'
-// decoder fails on such a file, and so do we. Only uncompressed layouts
-// have a size to check.
-static bool bitmap_cut_short(const u8* b, reg length) {
-  if (length < 30 || b[0] != 'B' || b[1] != 'M') return false;
-  u32 header = le(b + 14, 4), compression = length >= 34 ? le(b + 30, 4) : 0;
-  if (header < 40 || !(compression == 0 || compression == 3 || compression == 6)) return false;
-  long long w = i32(le(b + 18, 4)), h = i32(le(b + 22, 4)), bits = le(b + 28, 2);
-  if (h < 0) h = -h;
-  long long row = (w * bits + 31) / 32 * 4;
-  return le(b + 10, 4) + row * h > (long long)length;
-}
-
 OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, char* why,
                                    reg whySize) {
   auto refuse = [&](const char* text) -> OM_Surface* {
@@ -57,7 +38,6 @@ OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, cha
     return nullptr;
   };
   if (length > INT_MAX) return refuse("the file is too large");
-  if (bitmap_cut_short(bytes, length)) return refuse("the bitmap is cut short");
   int w = 0, h = 0, channels = 0;
   // The header alone first: a size out of bounds is refused before any
   // pixel is allocated.
