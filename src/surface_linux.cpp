@@ -31,6 +31,29 @@
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
 
+// stb_image 2.27 takes a JPEG Huffman table's code counts as they come: a
+// table of more than 256 codes writes past its arrays. The decoder reads a
+// table wherever it meets the marker FF C4, and coded data never holds
+// those two bytes (an FF there is followed by 00), so every FF C4 of the
+// file is checked, read as the decoder would read it: table after table
+// while the segment's length lasts, zeros past the end of the file.
+static bool jpeg_tables_fit(const u8* b, reg n) {
+  auto at = [b, n](reg i) -> reg { return i < n ? b[i] : 0; };
+  for (reg p = 0; p + 1 < n; ++p) {
+    if (b[p] != 0xFF || b[p + 1] != 0xC4) continue;
+    long long left = (long long)(at(p + 2) << 8 | at(p + 3)) - 2;
+    reg t = p + 4;
+    while (left > 0) {
+      reg codes = 0;
+      for (reg k = 0; k < 16; ++k) codes += at(t + 1 + k);
+      if (codes > 256) return false;
+      t += 17 + codes;
+      left -= (long long)(17 + codes);
+    }
+  }
+  return true;
+}
+
 OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, char* why,
                                    reg whySize) {
   auto refuse = [&](const char* text) -> OM_Surface* {
@@ -38,6 +61,8 @@ OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, cha
     return nullptr;
   };
   if (length > INT_MAX) return refuse("the file is too large");
+  if (length >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && !jpeg_tables_fit(bytes, length))
+    return refuse("damaged: a JPEG Huffman table has more than 256 codes");
   int w = 0, h = 0, channels = 0;
   // The header alone first: a size out of bounds is refused before any
   // pixel is allocated.
