@@ -152,17 +152,11 @@ TEST(Image, EveryLayoutDecodesPixelForPixelAndSizesAreCheckedFirst) {
     EXPECT_EQ(wrong(s, c.w, c.h, c.seed), 0) << c.w << " x " << c.h;
     OM_DestroySurface(s);
   }
-  // A run-length packet repeats one pixel; grey TGA images have one byte.
+  // A run-length packet repeats one pixel.
   std::string runs = tga(4, 1, 0, true).substr(0, 18) + "\x83" + std::string("\x10\x20\x30\x40", 4);
-  std::string grey = tga(2, 1, 0).substr(0, 18) + "\x05\xF0";
-  grey[2] = 3, grey[16] = 8, grey[17] = 0;
   OM_Surface* s = decode(runs);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(std::vector<u32>(s->data, s->data + 4), std::vector<u32>(4, 0x40302010u));
-  OM_DestroySurface(s);
-  s = decode(grey);
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(std::vector<u32>(s->data, s->data + 2), (std::vector<u32>{0xFF050505u, 0xFFF0F0F0u}));
   OM_DestroySurface(s);
 
   // Refused with their reason: a size beyond the limit in the header alone
@@ -225,12 +219,6 @@ TEST(ImageFile, TwoImagesRoundTripByteForByteAndEachIsDecodedOnce) {
             OM_SAVE_WRITTEN)
       << why;
   EXPECT_EQ(read(f.dir / "y.world"), text);
-  // Nothing of them used, and hidden: version 1 again, as before images.
-  for (reg k = 0; k < 2; ++k) world_image(w, k)->active = 0;
-  world_edge(w, 1, 0)->texture = world_sector(w, 0)->ceilingTexture = nullptr;
-  world_sector(w, 2)->floorTexture = nullptr;
-  world_edge(w, 0, 4)->portal_step = 0;
-  EXPECT_EQ(world_text(w).rfind("OMBRIX-WORLD 1\n", 0), 0u);
   release_world(w);
 }
 
@@ -244,7 +232,6 @@ TEST(ImageFile, AFileThatCannotBeUsedOpensWithTheFallbackAndKeepsItsRecord) {
       {"missing", "", "no such file"},
       {"damaged", bmp(8, 8, 0).substr(0, 70), "cut short"},
       {"large", tga(2048, 4, 0, true), "2048 x 4 pixels"},
-      {"noimage", "an image, or so it says", "not an image"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -386,9 +373,7 @@ class Drop : public ::testing::Test {
     data = (RV_Editor_Data*)OM_editor->data;
   }
   void TearDown() override {
-    OM_Event e{};
-    e.type = OM_EVENT_QUIT;
-    OM_Game_Handle(&e);
+    send(OM_EVENT_QUIT, 0);
     release_world(world);
     world = nullptr;
   }
@@ -401,23 +386,16 @@ class Drop : public ::testing::Test {
     e.drop = &d;
     return OM_Game_Handle(&e);
   }
-  void ctrl(int key) {
-    for (int type : {OM_EVENT_KEYBOARD_KEY_DOWN, OM_EVENT_KEYBOARD_KEY_UP}) {
-      for (int k : {int(OM_KEY_CTRL), key}) {
-        OM_Event e{};
-        e.type = OM_EventType(type);
-        e.key = k;
-        OM_Game_Handle(&e);
-      }
-    }
+  // Presses the keys in order and lets them go in reverse.
+  void press(std::vector<int> keys) {
+    for (auto k = keys.begin(); k != keys.end(); ++k) send(OM_EVENT_KEYBOARD_KEY_DOWN, *k);
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) send(OM_EVENT_KEYBOARD_KEY_UP, *k);
   }
-  void key(int k) {
-    for (int type : {OM_EVENT_KEYBOARD_KEY_DOWN, OM_EVENT_KEYBOARD_KEY_UP}) {
-      OM_Event e{};
-      e.type = OM_EventType(type);
-      e.key = k;
-      OM_Game_Handle(&e);
-    }
+  void send(OM_EventType type, int key) {
+    OM_Event e{};
+    e.type = type;
+    e.key = key;
+    OM_Game_Handle(&e);
   }
   const char* wall() { return world_texture_name(world, world_edge(world, 1, 0)->texture); }
 
@@ -455,20 +433,20 @@ TEST_F(Drop, DroppedImagesAreAddedKeptBesideTheWorldAppliedAndUndoneInOneStep) {
 
   // T goes through the built-in wall textures, then the world's own.
   gameState = EDITOR;
-  key(OM_KEY_T);
+  press({OM_KEY_T});
   EXPECT_STREQ(wall(), "my_wall");
-  key(OM_KEY_T);
+  press({OM_KEY_T});
   EXPECT_EQ(world_edge(world, 1, 0)->type, u32(OM_EDGE_COLOR));
 
   // An undo takes back each T, the next one the whole drop; a redo brings
   // it back.
-  ctrl(OM_KEY_Z), ctrl(OM_KEY_Z);
+  press({OM_KEY_CTRL, OM_KEY_Z}), press({OM_KEY_CTRL, OM_KEY_Z});
   EXPECT_STREQ(wall(), "inside");
-  ctrl(OM_KEY_Z);
+  press({OM_KEY_CTRL, OM_KEY_Z});
   EXPECT_STREQ(wall(), "TEX_WWHITEWASH");
   EXPECT_EQ(world_texture_slot(world, "inside"), world_texture_slots(world));
   EXPECT_EQ(world_text(world).rfind("OMBRIX-WORLD 1\n", 0), 0u);
-  ctrl(OM_KEY_Y);
+  press({OM_KEY_CTRL, OM_KEY_Y});
   EXPECT_STREQ(wall(), "inside");
   EXPECT_NE(world_text(world).find("image my_wall textures/my_wall.bmp\n"), std::string::npos);
 
