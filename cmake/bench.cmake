@@ -11,6 +11,7 @@ if(NOT WIN32)
     add_executable(ombrix_bench ${CMAKE_SOURCE_DIR}/bench/bench_main.cpp
                                 ${CMAKE_SOURCE_DIR}/bench/render_bench.cpp
                                 ${CMAKE_SOURCE_DIR}/bench/world_bench.cpp
+                                ${CMAKE_SOURCE_DIR}/bench/image_bench.cpp
                                 ${CMAKE_SOURCE_DIR}/tests/render_reference.cpp
                                 ${CMAKE_SOURCE_DIR}/tests/sector_reference.cpp
                                 ${CMAKE_SOURCE_DIR}/tests/grid_support.cpp

@@ -1,9 +1,10 @@
 # What an installation holds, and the package CPack makes of it
 # (scripts/release.sh builds both in Release):
-#   Windows  ombrix-VERSION-windows-x86_64.zip: ombrix.exe, examples/,
+#   Windows  ombrix-VERSION-windows-x86_64.zip: ombrix.exe, examples/ (the
+#            sample world and its images in examples/textures/),
 #            README.md and docs/world-format.md, in one folder
-#   Linux    ombrix_VERSION_amd64.deb: /usr/bin/ombrix, the sample world in
-#            /usr/share/ombrix/examples/, a menu entry with the icon, the
+#   Linux    ombrix_VERSION_amd64.deb: /usr/bin/ombrix, the sample world and
+#            its images in /usr/share/ombrix/examples/, a menu entry with the icon, the
 #            manual page, and README.md and the world format in
 #            /usr/share/doc/ombrix/
 # Only the program is installed, never a test. The directories come from
@@ -24,6 +25,7 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   install(TARGETS ombrix RUNTIME DESTINATION .)
   install(FILES ${CMAKE_SOURCE_DIR}/examples/sample.world DESTINATION examples)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/textures DESTINATION examples)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/world-format.md DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
@@ -58,6 +60,9 @@ else()
 
   install(TARGETS ombrix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_SOURCE_DIR}/examples/sample.world
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/ombrix/examples)
+  # The images the sample world names, beside it as their paths say.
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/textures
           DESTINATION ${CMAKE_INSTALL_DATADIR}/ombrix/examples)
   install(FILES ${OM_PACKAGING}/ombrix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${OM_GENERATED}/ombrix.png

@@ -79,4 +79,11 @@ else()
   add_custom_target(om_resources
     COMMAND om_make_resources ${CMAKE_SOURCE_DIR}/tools/font8x8.txt ${CMAKE_SOURCE_DIR}/resources
     COMMENT "Writing the resource files into resources/")
+  # The sample world's images (examples/textures/), likewise by hand:
+  #   cmake --build build/linux --target om_textures
+  add_executable(om_make_textures ${CMAKE_SOURCE_DIR}/tools/make_textures.cpp)
+  add_custom_target(om_textures
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_SOURCE_DIR}/examples/textures
+    COMMAND om_make_textures ${CMAKE_SOURCE_DIR}/examples/textures
+    COMMENT "Writing the sample world's images into examples/textures/")
 endif()

@@ -105,6 +105,13 @@ add_test(NAME e2e_${OM_E2E_MODE}_heights
                  ${CMAKE_BINARY_DIR}/e2e-heights)
 set_tests_properties(e2e_${OM_E2E_MODE}_heights PROPERTIES TIMEOUT 600 LABELS e2e
                      RESOURCE_LOCK x_server)
+# The sample world's images in the first-person view, and the fallback
+# without them.
+add_test(NAME e2e_${OM_E2E_MODE}_images
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/images.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
+                 ${CMAKE_BINARY_DIR}/e2e-images)
+set_tests_properties(e2e_${OM_E2E_MODE}_images PROPERTIES TIMEOUT 600 LABELS e2e
+                     RESOURCE_LOCK x_server)
 add_test(NAME e2e_${OM_E2E_MODE}_nofont
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/broken.sh ${OM_E2E_MODE}
                  $<TARGET_FILE:ombrix_nofont> ${CMAKE_BINARY_DIR}/e2e-nofont)

@@ -25,6 +25,7 @@
 #include "collection.h"
 #include "draw.h"
 #include "editor_commands.h"
+#include "editor_images.h"
 #include "editor_steps.h"
 #include "keys.h"
 #include "object_player.h"
@@ -171,6 +172,10 @@ int RV_Editor_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {
       if (gameState == EDITOR_PREVIEW) draw_preview(surface);
       return 0;
     }
+    case OM_EVENT_FILES_DROPPED:
+      // In every state: a texture dropped during gameplay is seen at once.
+      RV_Editor_DropFiles((RV_Editor_Data*)self->data, event->drop);
+      return 0;
     case OM_EVENT_QUIT:
       destroy_children(self);
       RV_Editor_CommandsRelease((RV_Editor_Data*)self->data);

@@ -545,37 +545,57 @@ void change_height(RV_Editor_Data* d, bool ceiling, f32 by) {
       RV_Editor_UndoNote(d, e));
 }
 
-// F and C: the next texture of the resource set, round and round.
+// The texture table as T, F and C go through it: the built-in textures,
+// then the world's own images (hidden ones skipped). T's walls take only
+// the built-ins meant for walls, and every image.
+bool wall_slot(reg slot) {
+  return slot >= OM_WORLD_TEXTURE_COUNT || strncmp(OM_worldTextureNames[slot], "TEX_W", 5) == 0;
+}
+// The shown slot after `from` (from the first when `from` is past the end);
+// world_texture_slots when there is none.
+reg following(reg from, bool walls) {
+  const reg slots = world_texture_slots(world);
+  for (reg s = from >= slots ? 0 : from + 1; s < slots; s++)
+    if (world_slot_name(world, s) && (!walls || wall_slot(s))) return s;
+  return slots;
+}
+
+// F and C: the next texture of the table, round and round.
 void cycle_flat(RV_Editor_Data* d, bool ceiling) {
   OM_WorldSector* s = world_sector(world, d->selectedSector);
   if (!s) {
     say("There is no sector to texture");
     return;
   }
-  reg now =
-      world_texture_index(world_texture_name(world, ceiling ? s->ceilingTexture : s->floorTexture));
-  reg next = now >= OM_WORLD_TEXTURE_COUNT ? 0 : (now + 1) % OM_WORLD_TEXTURE_COUNT;
-  OM_Surface* texture = world_texture(world, OM_worldTextureNames[next]);
+  const reg slots = world_texture_slots(world);
+  reg next = following(
+      world_texture_slot(world,
+                         world_texture_name(world, ceiling ? s->ceilingTexture : s->floorTexture)),
+      false);
+  if (next == slots) next = following(slots, false);
+  OM_Surface* texture = world_slot_texture(world, next);
   RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
   s = world_sector(world, d->selectedSector);
   (ceiling ? s->ceilingTexture : s->floorTexture) = texture;
   RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
   say("Sector %u %s: %s%s", n(d->selectedSector), ceiling ? "ceiling" : "floor",
-      OM_worldTextureNames[next], RV_Editor_UndoNote(d, e));
+      world_slot_name(world, next), RV_Editor_UndoNote(d, e));
 }
 
 // T on a portal: the faces of the steps seen through it (heights mode) take
 // each texture in turn, then the floor or ceiling they continue again.
 void cycle_step(RV_Editor_Data* d, unsigned sector, unsigned edge) {
+  const reg slots = world_texture_slots(world);
   const u16 now = selected_edge(d)->portal_step;
-  const u16 next = now >= OM_WORLD_TEXTURE_COUNT ? 0 : u16(now + 1);
-  if (next) world_texture(world, OM_worldTextureNames[next - 1]);  // decoded for the renderer
+  const reg slot = following(now ? now - 1u : slots, false);
+  const u16 next = slot < slots ? u16(slot + 1) : 0;
+  if (next) world_slot_texture(world, slot);  // decoded for the renderer
   RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
   selected_edge(d)->portal_step = next;
   RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
   if (next) {
     say("Sector %u edge %u: steps seen through the portal drawn with %s%s", sector, edge,
-        OM_worldTextureNames[next - 1], RV_Editor_UndoNote(d, e));
+        world_slot_name(world, slot), RV_Editor_UndoNote(d, e));
   } else {
     say("Sector %u edge %u: steps seen through the portal drawn like the floor or ceiling they "
         "continue%s",
@@ -596,34 +616,30 @@ void cycle_wall(RV_Editor_Data* d) {
     cycle_step(d, sector, edge);
     return;
   }
-  reg walls[OM_WORLD_TEXTURE_COUNT];
-  reg textured = 0;
-  for (reg i = 0; i < OM_WORLD_TEXTURE_COUNT; ++i)
-    if (strncmp(OM_worldTextureNames[i], "TEX_W", 5) == 0) walls[textured++] = i;
-  reg kinds = textured + kWallColourCount;
-  reg now = kinds;
+  // Walls are numbered: each texture's slot, then the colours after the
+  // table's end.
+  const reg slots = world_texture_slots(world);
+  reg next = following(slots, true);  // from a wall of no known kind
   if (e->type == OM_EDGE_TEXTURE) {
-    reg i = world_texture_index(world_texture_name(world, e->texture));
-    for (reg k = 0; k < textured; ++k)
-      if (walls[k] == i) now = k;
+    reg now = world_texture_slot(world, world_texture_name(world, e->texture));
+    if (now < slots) next = following(now, true);
   } else if (e->type == OM_EDGE_COLOR) {
     for (reg k = 0; k < kWallColourCount; ++k)
-      if (e->color == kWallColours[k]) now = textured + k;
+      if (e->color == kWallColours[k])
+        next = k + 1 < kWallColourCount ? slots + k + 1 : following(slots, true);
   }
-  reg next = now >= kinds ? 0 : (now + 1) % kinds;
-  OM_Surface* texture =
-      next < textured ? world_texture(world, OM_worldTextureNames[walls[next]]) : nullptr;
+  OM_Surface* texture = next < slots ? world_slot_texture(world, next) : nullptr;
   RV_Editor_Edit step = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
   e = selected_edge(d);
   e->texture = nullptr;  // clears the whole payload before a colour takes part of it
-  if (next < textured) {
+  if (next < slots) {
     e->type = OM_EDGE_TEXTURE;
     e->texture = texture;
-    say("Sector %u edge %u: textured wall %s%s", sector, edge, OM_worldTextureNames[walls[next]],
+    say("Sector %u edge %u: textured wall %s%s", sector, edge, world_slot_name(world, next),
         RV_Editor_UndoNote(d, step));
   } else {
     e->type = OM_EDGE_COLOR;
-    e->color = kWallColours[next - textured];
+    e->color = kWallColours[next - slots];
     say("Sector %u edge %u: colour wall 0x%08X%s", sector, edge, (unsigned)e->color,
         RV_Editor_UndoNote(d, step));
   }

@@ -32,7 +32,8 @@ struct Copy {
   reg bytes;  // of the whole block
   reg vertexCount;
   reg sectorCount;
-  reg edgeCount;  // of all sectors together
+  reg edgeCount;   // of all sectors together
+  reg imageCount;  // the world's image slots, each shown (1) or hidden (0) after the edges
 };
 static_assert(sizeof(Copy) % alignof(SectorCopy) == 0 &&
                   sizeof(OM_WorldVertex) * 2 % alignof(SectorCopy) == 0,
@@ -50,9 +51,15 @@ static OM_WorldEdge* copy_edges(const Copy* c) {
   return reinterpret_cast<OM_WorldEdge*>(copy_sectors(c) + c->sectorCount);
 }
 
-static reg copy_size(reg vertices, reg sectors, reg edges) {
+// Which images are shown: an added image is part of the edit that added it,
+// and the images themselves stay with the world, so a flag each is enough.
+static u8* copy_images(const Copy* c) {
+  return reinterpret_cast<u8*>(copy_edges(c) + c->edgeCount);
+}
+
+static reg copy_size(reg vertices, reg sectors, reg edges, reg images) {
   return sizeof(Copy) + (vertices + 1) / 2 * 2 * sizeof(OM_WorldVertex) +
-         sectors * sizeof(SectorCopy) + edges * sizeof(OM_WorldEdge);
+         sectors * sizeof(SectorCopy) + edges * sizeof(OM_WorldEdge) + images;
 }
 
 // The bytes a copy of `w` takes; `edges` gets the number of edges.
@@ -61,7 +68,7 @@ static reg size_of_world(const OM_World* w, reg* edges) {
   reg total = 0;
   for (reg s = 0; s < sectors; s++) total += sector_edge_count(world_sector(w, s));
   *edges = total;
-  return copy_size(world_vertex_count(w), sectors, total);
+  return copy_size(world_vertex_count(w), sectors, total, world_image_count(w));
 }
 
 static Copy* take_copy(const OM_World* w, reg bytes, reg edges) {
@@ -71,6 +78,7 @@ static Copy* take_copy(const OM_World* w, reg bytes, reg edges) {
   c->vertexCount = world_vertex_count(w);
   c->sectorCount = world_sector_count(w);
   c->edgeCount = edges;
+  c->imageCount = world_image_count(w);
   if (c->vertexCount)
     memcpy(copy_vertices(c), w->vertices->data, c->vertexCount * sizeof(OM_WorldVertex));
   if (c->vertexCount % 2) copy_vertices(c)[c->vertexCount] = {0.0f, 0.0f};
@@ -84,6 +92,7 @@ static Copy* take_copy(const OM_World* w, reg bytes, reg edges) {
     if (n) memcpy(to, sector->edges->data, n * sizeof(OM_WorldEdge));
     to += n;
   }
+  for (reg k = 0; k < c->imageCount; k++) copy_images(c)[k] = world_image(w, k)->active;
   return c;
 }
 
@@ -169,6 +178,8 @@ static bool restore(OM_World* w, const Copy* c) {
     w->sectors->capacity = want;
   }
   w->sectors->length = want;
+  for (reg k = 0; k < world_image_count(w); k++)
+    world_image(w, k)->active = k < c->imageCount ? copy_images(c)[k] : 0;
   free(made);
   world_changed(w);
   return true;

@@ -116,3 +116,13 @@ int OM_File_Time(const char* name, int64_t* when);
 int OM_File_Size(const char* name, uint64_t* size);
 // The system's reason for the last failure, as one line of text.
 void OM_File_DescribeError(char* out, reg size);
+// The folder `name`, made when missing (its parent must exist); 1 when it
+// is there afterwards.
+int OM_File_MakeFolder(const char* name);
+// The absolute, resolved form of the existing file or folder `name` ("" is
+// the working folder), with '/' between folders on every platform.
+int OM_File_FullPath(const char* name, char* out, reg size);
+// A UTF-8 name (as a drop on the window gives it) in the form the file
+// functions take: the same bytes on Linux, the system's code page on
+// Windows. 0 when it does not fit or cannot be said in that code page.
+int OM_File_LocalName(const char* utf8, char* out, reg size);

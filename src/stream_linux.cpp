@@ -147,6 +147,25 @@ void OM_File_DescribeError(char* out, reg size) {
   snprintf(out, size, "%s", strerror(errno));
 }
 
+int OM_File_MakeFolder(const char* name) {
+  if (mkdir(name, 0777) == 0) return 1;
+  struct stat st;
+  return errno == EEXIST && stat(name, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int OM_File_FullPath(const char* name, char* out, reg size) {
+  char* full = realpath(*name ? name : ".", nullptr);
+  if (!full) return 0;
+  int n = snprintf(out, size, "%s", full);
+  free(full);
+  return n >= 0 && reg(n) < size;
+}
+
+int OM_File_LocalName(const char* utf8, char* out, reg size) {
+  int n = snprintf(out, size, "%s", utf8);
+  return n >= 0 && reg(n) < size;
+}
+
 int OM_Stream_Resource_Open(OM_Stream* stream, const char* name) {
   const OM_EmbeddedResource* r = OM_FindEmbeddedResource("RCDATA", name);
   if (!r) return 0;

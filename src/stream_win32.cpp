@@ -94,6 +94,30 @@ void OM_File_DescribeError(char* out, reg size) {
   if (n == 0) snprintf(out, size, "system error %lu", static_cast<unsigned long>(code));
 }
 
+int OM_File_MakeFolder(const char* name) {
+  if (CreateDirectoryA(name, nullptr)) return 1;
+  DWORD attributes = GetFileAttributesA(name);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int OM_File_FullPath(const char* name, char* out, reg size) {
+  DWORD n = GetFullPathNameA(*name ? name : ".", DWORD(size), out, nullptr);
+  if (n == 0 || n >= size) return 0;
+  for (DWORD i = 0; i < n; i++)
+    if (out[i] == '\\') out[i] = '/';
+  while (n > 3 && out[n - 1] == '/') out[--n] = '\0';  // "C:/" keeps its slash
+  return 1;
+}
+
+int OM_File_LocalName(const char* utf8, char* out, reg size) {
+  wchar_t wide[1024];
+  if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, 1024)) return 0;
+  BOOL lost = FALSE;
+  int n =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, int(size), nullptr, &lost);
+  return n > 0 && !lost;
+}
+
 int OM_Stream_Resource_Open(OM_Stream* stream, const char* name) {
   HRSRC info = FindResourceA(nullptr, name, MAKEINTRESOURCEA(10));  // RT_RCDATA
   if (!info) return 0;

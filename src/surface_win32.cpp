@@ -1,7 +1,9 @@
-// OM_LoadSurface on Windows, through the Windows Imaging Component. The
+// Image decoding on Windows, through the Windows Imaging Component. The
 // component-object runtime must already be initialised on this thread.
 #include <objbase.h>
 #include <wincodec.h>
+
+#include <cstdio>
 
 #include "stream.h"
 #include "surface.h"
@@ -15,18 +17,6 @@ template <typename T>
 void release(T*& p) {
   if (p) p->Release();
   p = nullptr;
-}
-
-// The whole input goes into the memory stream before anything is decoded.
-void copy_into(OM_Stream* stream, IStream* memory) {
-  u8 chunk[8192];
-  for (;;) {
-    reg n = stream->vTable->Read(stream, chunk, sizeof chunk);
-    if (n == 0) break;
-    if (n > sizeof chunk) n = sizeof chunk;
-    ULONG written = 0;
-    memory->Write(chunk, ULONG(n), &written);
-  }
 }
 
 u32 le(const u8* p, int bytes) {
@@ -50,7 +40,7 @@ u32 channel(u32 pixel, u32 mask, u32 none) {
 // (and of wine) turns down masks other than the common B, G, R, A order,
 // which our own textures use (R, G, B, A from the high byte down); those
 // pixels are unpacked here from the file's own masks instead.
-OM_Surface* decode_bitfields(IStream* memory) {
+OM_Surface* decode_bitfields(IStream* memory, int maxSide) {
   STATSTG stat;
   HGLOBAL block = nullptr;
   if (FAILED(memory->Stat(&stat, STATFLAG_NONAME)) || FAILED(GetHGlobalFromStream(memory, &block)))
@@ -65,7 +55,8 @@ OM_Surface* decode_bitfields(IStream* memory) {
     bool top_down = h < 0;
     i64 rows = top_down ? -i64(h) : h;
     u32 masks[4] = {le(b + 54, 4), le(b + 58, 4), le(b + 62, 4), header >= 56 ? le(b + 66, 4) : 0};
-    bool fits = w > 0 && rows > 0 && offset <= size && i64(w) * rows * 4 <= i64(size - offset);
+    bool fits = w > 0 && rows > 0 && w <= maxSide && rows <= maxSide && offset <= size &&
+                i64(w) * rows * 4 <= i64(size - offset);
     if (le(b + 28, 2) == 32 && (compression == 3 || compression == 6) && header >= 40 && fits &&
         i64(w) * rows <= 0x1FFFFFFF && masks[0] && masks[1] && masks[2]) {
       surface = OM_CreateSurface(w, int(rows));
@@ -101,34 +92,52 @@ struct Decoding {
 
 }  // namespace
 
-OM_Surface* OM_LoadSurface(OM_Stream* stream) {
-  if (!stream || !stream->vTable || !stream->vTable->Read) return nullptr;
+OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, char* why,
+                                   reg whySize) {
+  auto refuse = [&](const char* text) -> OM_Surface* {
+    if (why && whySize) snprintf(why, whySize, "%s", text);
+    return nullptr;
+  };
+  if (length > 0x7FFFFFFF) return refuse("the file is too large");
   Decoding d;
-  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &d.memory))) return nullptr;
-  copy_into(stream, d.memory);
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &d.memory))) return refuse("out of memory");
+  ULONG written = 0;
+  if (FAILED(d.memory->Write(bytes, ULONG(length), &written)) || written != length)
+    return refuse("out of memory");
   // The decoder reads the memory stream from its current position.
   LARGE_INTEGER start = {};
-  if (FAILED(d.memory->Seek(start, STREAM_SEEK_SET, nullptr))) return nullptr;
+  if (FAILED(d.memory->Seek(start, STREAM_SEEK_SET, nullptr))) return refuse("out of memory");
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IWICImagingFactory, reinterpret_cast<void**>(&d.factory))))
-    return nullptr;
+    return refuse("the Windows Imaging Component is not available");
+  const char* unknown = "not an image this program can read, or damaged (PNG, BMP, TGA, JPEG)";
   if (FAILED(d.factory->CreateDecoderFromStream(d.memory, nullptr, WICDecodeMetadataCacheOnLoad,
                                                 &d.decoder)))
-    return nullptr;
-  if (FAILED(d.decoder->GetFrame(0, &d.frame))) return nullptr;
-  if (FAILED(d.factory->CreateFormatConverter(&d.converter))) return nullptr;
-  if (FAILED(d.converter->Initialize(d.frame, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
-                                     nullptr, 0.0, WICBitmapPaletteTypeCustom)))
-    return decode_bitfields(d.memory);
+    return refuse(unknown);
+  if (FAILED(d.decoder->GetFrame(0, &d.frame))) return refuse(unknown);
+  // The header's size first: one out of bounds is refused before any pixel
+  // is allocated.
   UINT w = 0, h = 0;
-  if (FAILED(d.converter->GetSize(&w, &h))) return nullptr;
-  if (w > 0x7FFFFFFF || h > 0x7FFFFFFF) return nullptr;
+  if (FAILED(d.frame->GetSize(&w, &h))) return refuse(unknown);
+  if (w < 1 || h < 1 || w > UINT(maxSide) || h > UINT(maxSide)) {
+    if (why && whySize)
+      snprintf(why, whySize, "%u x %u pixels: an image has 1 to %d on each side", w, h, maxSide);
+    return nullptr;
+  }
+  if (FAILED(d.factory->CreateFormatConverter(&d.converter))) return refuse("out of memory");
+  if (FAILED(d.converter->Initialize(d.frame, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                     nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
+    OM_Surface* s = decode_bitfields(d.memory, maxSide);
+    return s ? s : refuse(unknown);
+  }
+  if (FAILED(d.converter->GetSize(&w, &h)) || w > UINT(maxSide) || h > UINT(maxSide))
+    return refuse(unknown);
   OM_Surface* surface = OM_CreateSurface(int(w), int(h));
-  if (!surface) return nullptr;
+  if (!surface) return refuse("out of memory");
   if (FAILED(d.converter->CopyPixels(nullptr, w * 4, h * w * 4,
                                      reinterpret_cast<BYTE*>(surface->data)))) {
     OM_DestroySurface(surface);
-    return nullptr;
+    return refuse("damaged: the pixels do not decode");
   }
   return surface;
 }

@@ -3,6 +3,7 @@
 // place and get_sector_at are world_index.cpp.
 //
 // ==== Textures ====
+// ==== Images ====
 // ==== The built-in world ====
 // ==== Creation and release ====
 // ==== The invariant ====
@@ -38,9 +39,12 @@ reg world_texture_index(const char* name) {
   return OM_WORLD_TEXTURE_COUNT;
 }
 
-OM_Surface* world_texture(OM_World* w, const char* name) {
-  reg i = world_texture_index(name);
-  if (!w || i == OM_WORLD_TEXTURE_COUNT) return nullptr;
+OM_Surface* world_slot_texture(OM_World* w, reg i) {
+  if (!w) return nullptr;
+  if (i >= OM_WORLD_TEXTURE_COUNT) {
+    const OM_WorldImage* image = world_image(w, i - OM_WORLD_TEXTURE_COUNT);
+    return image && image->active ? image->surface : nullptr;
+  }
   if (!w->textures[i]) {
     char path[64];
     snprintf(path, sizeof path, "res://%s", OM_worldTextureNames[i]);
@@ -53,18 +57,157 @@ OM_Surface* world_texture(OM_World* w, const char* name) {
   return w->textures[i];
 }
 
+const char* world_slot_name(const OM_World* w, reg slot) {
+  if (slot < OM_WORLD_TEXTURE_COUNT) return OM_worldTextureNames[slot];
+  const OM_WorldImage* image = world_image(w, slot - OM_WORLD_TEXTURE_COUNT);
+  return image && image->active ? image->name : nullptr;
+}
+
+reg world_texture_slot(const OM_World* w, const char* name) {
+  if (!name) return world_texture_slots(w);
+  reg i = world_texture_index(name);
+  if (i < OM_WORLD_TEXTURE_COUNT) return i;
+  for (reg k = 0; k < world_image_count(w); k++) {
+    const OM_WorldImage* image = world_image(w, k);
+    if (image->active && strcmp(image->name, name) == 0) return OM_WORLD_TEXTURE_COUNT + k;
+  }
+  return world_texture_slots(w);
+}
+
+OM_Surface* world_texture(OM_World* w, const char* name) {
+  return world_slot_texture(w, world_texture_slot(w, name));
+}
+
 const char* world_texture_name(const OM_World* w, const OM_Surface* texture) {
   if (!texture) return "none";
   if (!w) return nullptr;
   for (reg i = 0; i < OM_WORLD_TEXTURE_COUNT; i++)
     if (w->textures[i] == texture) return OM_worldTextureNames[i];
+  for (reg k = 0; k < world_image_count(w); k++) {
+    const OM_WorldImage* image = world_image(w, k);
+    if (image->active && image->surface == texture) return image->name;
+  }
   return nullptr;
 }
 
 OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal) {
   if (!w || !portal || portal->type != OM_EDGE_PORTAL || portal->portal_step == 0) return nullptr;
   reg slot = portal->portal_step - 1u;
-  return slot < OM_WORLD_TEXTURE_COUNT ? w->textures[slot] : nullptr;
+  if (slot < OM_WORLD_TEXTURE_COUNT) return w->textures[slot];
+  const OM_WorldImage* image = world_image(w, slot - OM_WORLD_TEXTURE_COUNT);
+  return image ? image->surface : nullptr;
+}
+
+// ==== Images ====
+
+bool world_image_name_ok(const char* name, reg n, char* why, reg whySize) {
+  if (n == 0 || n > OM_WORLD_IMAGE_NAME_MAX)
+    return world_refuse(why, whySize, "an image's name has 1 to %zu characters",
+                        OM_WORLD_IMAGE_NAME_MAX);
+  for (reg i = 0; i < n; i++) {
+    char c = name[i];
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '_' || c == '-' || c == '.';
+    if (!ok)
+      return world_refuse(why, whySize,
+                          "an image's name has only letters, digits, '_', '-' and '.'");
+  }
+  if ((n == 4 && memcmp(name, "none", 4) == 0) || (n >= 4 && memcmp(name, "TEX_", 4) == 0))
+    return world_refuse(why, whySize,
+                        "an image can't be called 'none' or start with 'TEX_' (the program's own)");
+  return true;
+}
+
+bool world_image_path_ok(const char* path, reg n, char* why, reg whySize) {
+  if (n == 0 || n > OM_WORLD_IMAGE_PATH_MAX)
+    return world_refuse(why, whySize, "an image's path has 1 to %zu characters",
+                        OM_WORLD_IMAGE_PATH_MAX);
+  for (reg i = 0; i < n; i++) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\')
+      return world_refuse(why, whySize, "an image's path separates folders with '/', not '\\'");
+    if (c == ':') return world_refuse(why, whySize, "an image's path can't name a drive (':')");
+    if (c <= 0x20 || c >= 0x7F)
+      return world_refuse(why, whySize,
+                          "an image's path has only printable ASCII characters, no spaces");
+  }
+  if (path[0] == '/')
+    return world_refuse(why, whySize,
+                        "an image's path is relative to the world's folder, not absolute");
+  for (reg at = 0; at <= n;) {
+    reg end = at;
+    while (end < n && path[end] != '/') end++;
+    if (end == at)
+      return world_refuse(why, whySize, "an image's path has an empty part ('//' or a final '/')");
+    if (end - at == 2 && path[at] == '.' && path[at + 1] == '.')
+      return world_refuse(why, whySize, "an image's path can't leave the world's folder ('..')");
+    at = end + 1;
+  }
+  return true;
+}
+
+OM_Surface* world_fallback_copy(OM_World* w) {
+  const OM_Surface* dummy = world_texture(w, "TEX_WDUMMY");
+  OM_Surface* copy = OM_CreateSurface(dummy ? dummy->w : 1, dummy ? dummy->h : 1);
+  if (!copy) return nullptr;
+  if (dummy)
+    memcpy(copy->data, dummy->data, reg(copy->size));
+  else
+    copy->data[0] = 0xFF808080u;
+  return copy;
+}
+
+bool world_add_image(OM_World* w, const char* name, const char* path, OM_Surface* surface, u32 line,
+                     const char* why, reg* slot, char* error, reg errorSize) {
+  bool ok = w && name && path;
+  if (ok)
+    ok = world_image_name_ok(name, strlen(name), error, errorSize) &&
+         world_image_path_ok(path, strlen(path), error, errorSize);
+  if (ok && world_texture_slot(w, name) != world_texture_slots(w))
+    ok = world_refuse(error, errorSize, "the world has an image called %s already", name);
+  if (ok && world_image_count(w) >= OM_WORLD_MAX_IMAGES)
+    ok = world_refuse(error, errorSize, "a world has at most %zu images", OM_WORLD_MAX_IMAGES);
+  if (ok && !w->images) {
+    w->images = OM_CreateCollection(8, sizeof(OM_WorldImage));
+    if (!w->images) ok = world_refuse(error, errorSize, "out of memory");
+  }
+  OM_WorldImage image = {};
+  if (ok) {
+    image.surface = surface ? surface : world_fallback_copy(w);
+    if (!image.surface) ok = world_refuse(error, errorSize, "out of memory");
+  }
+  if (!ok) {
+    OM_DestroySurface(surface);
+    return false;
+  }
+  snprintf(image.name, sizeof image.name, "%s", name);
+  snprintf(image.path, sizeof image.path, "%s", path);
+  image.line = line;
+  image.active = 1;
+  image.failed = surface ? 0 : 1;
+  if (!surface) snprintf(image.why, sizeof image.why, "%s", why ? why : "not loaded");
+  reg before = w->images->length;
+  OM_Collection_Push(w->images, &image);
+  if (w->images->length == before) {
+    OM_DestroySurface(image.surface);
+    return world_refuse(error, errorSize, "out of memory");
+  }
+  if (slot) *slot = OM_WORLD_TEXTURE_COUNT + before;
+  return true;
+}
+
+bool world_set_folder(OM_World* w, const char* file) {
+  if (!w) return false;
+  reg n = 0;
+  for (reg i = 0; file && file[i]; i++)
+    if (file[i] == '/' || file[i] == '\\') n = i + 1;
+  char* folder = static_cast<char*>(malloc(n + 1));
+  if (!folder) return false;
+  if (n) memcpy(folder, file, n);
+  folder[n] = '\0';
+  free(w->folder);
+  w->folder = folder;
+  return true;
 }
 
 // ==== The built-in world ====
@@ -193,6 +336,9 @@ void release_world(OM_World* w) {
   }
   OM_DestroyCollection(w->vertices);
   for (OM_Surface* texture : w->textures) OM_DestroySurface(texture);
+  for (reg k = 0; k < world_image_count(w); k++) OM_DestroySurface(world_image(w, k)->surface);
+  OM_DestroyCollection(w->images);
+  free(w->folder);
   world_release_index(w);
   free(w);
 }
@@ -266,10 +412,10 @@ static bool check_edge(const OM_World* w, reg s, reg e, char* why, reg whySize,
         why, whySize, where, s, e, OM_WORLD_NOWHERE,
         "sector %zu edge %zu leads to sector %zu edge %zu, which is not a portal back to it", s, e,
         ts, te);
-  if (edge->portal_step > OM_WORLD_TEXTURE_COUNT)
+  if (edge->portal_step && !world_slot_name(w, edge->portal_step - 1u))
     return fault(why, whySize, where, s, e, OM_WORLD_NOWHERE,
-                 "sector %zu edge %zu has step texture %u, the world knows %d textures", s, e,
-                 unsigned(edge->portal_step), int(OM_WORLD_TEXTURE_COUNT));
+                 "sector %zu edge %zu has step texture %u, the world knows %zu textures", s, e,
+                 unsigned(edge->portal_step), world_texture_slots(w));
   return true;
 }
 

@@ -61,6 +61,29 @@ struct OM_WorldSector {
 enum { OM_WORLD_TEXTURE_COUNT = 5 };
 extern const char* const OM_worldTextureNames[OM_WORLD_TEXTURE_COUNT];
 
+// A world's texture table is the built-in textures above, slots 0 to
+// OM_WORLD_TEXTURE_COUNT - 1, then the world's own images, in the order they
+// were declared or added. Slots never move while the world lives: an image
+// an undo takes back is only hidden, so that a redo (and a portal's step
+// slot) finds it again.
+constexpr reg OM_WORLD_MAX_IMAGES = 1024;    // hidden ones included
+constexpr reg OM_WORLD_IMAGE_NAME_MAX = 48;  // bytes
+constexpr reg OM_WORLD_IMAGE_PATH_MAX = 255;
+
+struct OM_WorldImage {
+  char name[OM_WORLD_IMAGE_NAME_MAX + 1];
+  // Relative to the world's folder, with '/' (world_image_path_ok).
+  char path[OM_WORLD_IMAGE_PATH_MAX + 1];
+  // Owned. When the file could not be used it holds a copy of the fallback
+  // texture: its own surface still, so that walls keep naming this image
+  // and a save writes the record back.
+  OM_Surface* surface;
+  u32 line;       // of its record in the file it was read from; 0 if added since
+  u8 active;      // 0: taken back by an undo, kept for a redo
+  u8 failed;      // `surface` stands in for a file that could not be used
+  char why[120];  // when failed: the reason, for the console
+};
+
 // Edges hold 16-bit vertex indices, portals 16-bit sector and edge indices:
 // no world can hold more than this many of each.
 constexpr reg OM_WORLD_MAX_VERTICES = 65536;
@@ -79,6 +102,12 @@ struct OM_World {
   // OM_worldTextureNames and released with the world; null until asked for
   // (or when it could not be decoded). Reach them with world_texture.
   OM_Surface* textures[OM_WORLD_TEXTURE_COUNT];
+  // The world's own images (OM_WorldImage), after the built-in slots; null
+  // until the first one. Released with the world, surfaces and all.
+  OM_Collection* images;
+  // The folder image paths are relative to, ending in '/' ("" for the
+  // working folder); owned. Set by the reader and by the session.
+  char* folder;
   // Changes made since the world was built or read: every editor edit, undo
   // and redo adds one. A save remembers the count it wrote, so "edits not
   // saved" is a comparison, and the autosave knows when it has work.
@@ -154,10 +183,29 @@ bool world_portal_shift(const OM_World* w, const OM_WorldEdge* portal, f32* dx, 
 
 // ==== Textures ====
 
+// Slots of the texture table, hidden images included.
+inline reg world_image_count(const OM_World* w) { return w && w->images ? w->images->length : 0; }
+inline OM_WorldImage* world_image(const OM_World* w, reg index) {
+  if (index >= world_image_count(w)) return nullptr;
+  return static_cast<OM_WorldImage*>(w->images->data) + index;
+}
+inline reg world_texture_slots(const OM_World* w) {
+  return OM_WORLD_TEXTURE_COUNT + world_image_count(w);
+}
+// The name of slot `slot`: a built-in name or an image's; null past the end
+// and for a hidden image.
+const char* world_slot_name(const OM_World* w, reg slot);
+// The surface of slot `slot`, a built-in one decoded on first use; null for
+// a hidden image, past the end, or a built-in that cannot be decoded.
+OM_Surface* world_slot_texture(OM_World* w, reg slot);
+// The slot named `name` (built-in or a shown image), or world_texture_slots.
+reg world_texture_slot(const OM_World* w, const char* name);
+
 // The world's surface for the texture resource `name`, decoded from
 // "res://NAME" the first time it is asked for and kept until the world is
 // released. Null for a null name, "none" (the fallback texture), a name not
-// in OM_worldTextureNames, or a resource that cannot be decoded.
+// in OM_worldTextureNames or the world's shown images, or a resource that
+// cannot be decoded.
 OM_Surface* world_texture(OM_World* w, const char* name);
 // The name under which `texture` was loaded into this world; "none" for
 // null. Null for a surface that is not one of this world's: a writer must
@@ -166,10 +214,34 @@ const char* world_texture_name(const OM_World* w, const OM_Surface* texture);
 // The index of `name` in OM_worldTextureNames, or OM_WORLD_TEXTURE_COUNT.
 reg world_texture_index(const char* name);
 // The surface a portal's own step texture names (portal_step k > 0: slot
-// k - 1, decoded when the world was read or the editor chose it). Null for
+// k - 1 of the table, decoded when the world was read or the editor chose
+// it). Null for
 // a portal without one (the default faces), for anything not a portal, and
 // for a slot that holds nothing.
 OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal);
+
+// What an image may be called: 1 to OM_WORLD_IMAGE_NAME_MAX letters,
+// digits, '_', '-' or '.', not "none" and not a built-in name (nor anything
+// starting "TEX_", kept for textures the program may carry later).
+bool world_image_name_ok(const char* name, reg length, char* why, reg whySize);
+// Where an image may be: 1 to OM_WORLD_IMAGE_PATH_MAX bytes of printable
+// ASCII without spaces, relative to the world's folder and inside it, with
+// '/' between folders: no leading '/', no drive (':'), no backslash, no
+// empty part and no "..".
+bool world_image_path_ok(const char* path, reg length, char* why, reg whySize);
+// Appends an image to the table and gives its slot. `surface` (owned from
+// here on, also on failure) may be null: a copy of the fallback texture
+// stands in, and `why` is kept as the reason. Refused (false, reason in
+// `error`) for a bad or taken name, a bad path, a full table or no memory.
+bool world_add_image(OM_World* w, const char* name, const char* path, OM_Surface* surface, u32 line,
+                     const char* why, reg* slot, char* error, reg errorSize);
+// A surface of its own with the fallback texture's pixels (one grey pixel
+// when even that cannot be had), to stand in for an image; null when memory
+// runs out.
+OM_Surface* world_fallback_copy(OM_World* w);
+// The folder image paths are relative to: the part of `file` up to its last
+// '/' (or '\\'), "" for a bare name. False when memory runs out.
+bool world_set_folder(OM_World* w, const char* file);
 
 // ==== The invariant ====
 // What the renderer, the player and the editor trust, checked in one pass
@@ -182,8 +254,7 @@ OM_Surface* world_step_texture(const OM_World* w, const OM_WorldEdge* portal);
 //   edges form one closed outline (stored order need not be outline order:
 //   the editor's split appends its new edge at the end);
 // - every portal names an existing edge that is a portal back to it, and
-//   a step texture that is 0 or one of OM_worldTextureNames' slots (1 to
-//   OM_WORLD_TEXTURE_COUNT).
+//   a step texture that is 0 or names a slot of the table that is shown.
 
 // Where world_check found the fault: indices, or OM_WORLD_NOWHERE.
 constexpr reg OM_WORLD_NOWHERE = ~reg(0);

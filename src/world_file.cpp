@@ -30,7 +30,14 @@ static const char kMagic[] = "OMBRIX-WORLD";
 enum Since : int {
   kSinceHeights = 2,  // the `heights` record
   kSinceStep = 2,     // `step NAME` after a portal
+  kSinceImages = 2,   // the `image` record
 };
+
+static bool uses_images(const OM_World* w) {
+  for (reg k = 0; k < world_image_count(w); k++)
+    if (world_image(w, k)->active) return true;
+  return false;
+}
 
 static bool uses_steps(const OM_World* w) {
   for (reg s = 0; s < world_sector_count(w); s++) {
@@ -50,6 +57,7 @@ int world_file_version(const OM_World* w) {
   };
   needs(w && w->heights, kSinceHeights);
   needs(uses_steps(w), kSinceStep);
+  needs(uses_images(w), kSinceImages);
   return version;
 }
 
@@ -125,6 +133,7 @@ struct Parser {
   bool ended;
   reg endLine;
   reg textureLines[OM_WORLD_TEXTURE_COUNT];  // where each name was first used; 0: unused
+  const char* file;  // the world file's name, which image paths are relative to; null: none
   Token tokens[kMaxTokens + 1];
   int count;  // tokens on this line; kMaxTokens + 1 means too many
 };
@@ -230,8 +239,8 @@ static bool in_order(Parser* p, Token t, const char* what, reg expected) {
 }
 
 // Textures are decoded only once the whole file has passed: until then a
-// surface field holds a stand-in that only says which name it was.
-static OM_Surface standIns[OM_WORLD_TEXTURE_COUNT];
+// surface field holds a stand-in that only says which slot it was.
+static OM_Surface standIns[OM_WORLD_TEXTURE_COUNT + OM_WORLD_MAX_IMAGES];
 
 static bool texture(Parser* p, Token t, OM_Surface** out) {
   *out = nullptr;
@@ -242,10 +251,50 @@ static bool texture(Parser* p, Token t, OM_Surface** out) {
     if (!p->textureLines[i]) p->textureLines[i] = p->line;
     return true;
   }
+  for (reg k = 0; k < world_image_count(p->w); k++) {
+    if (!is(t, world_image(p->w, k)->name)) continue;
+    *out = &standIns[OM_WORLD_TEXTURE_COUNT + k];
+    return true;
+  }
   return fail(p,
               "unknown texture '%s' (known: none, TEX_CWHITEWASH, TEX_FCONCRETE, TEX_WBRICKS, "
-              "TEX_WDUMMY, TEX_WWHITEWASH)",
-              show(t).text);
+              "TEX_WDUMMY, TEX_WWHITEWASH%s)",
+              show(t).text, world_image_count(p->w) ? " and the world's images" : "");
+}
+
+// Each image from its file, beside the world file. One that cannot be used
+// is no fault of the world: the fallback's pixels stand in, the reason is
+// kept for the session to print, and the record stays to be written back.
+static void load_image(Parser* p, OM_WorldImage* image) {
+  char why[sizeof image->why] = "";
+  OM_Surface* surface = nullptr;
+  char path[4096];
+  const char* folder = p->w->folder ? p->w->folder : "";
+  if (!p->file) {
+    snprintf(why, sizeof why, "not read: the world has no file");
+  } else if (snprintf(path, sizeof path, "file://%s%s", folder, image->path) >= int(sizeof path)) {
+    snprintf(why, sizeof why, "the path is too long");
+  } else {
+    switch (OM_GetFileKind(path + 7)) {
+      case OM_FILE_MISSING: snprintf(why, sizeof why, "no such file"); break;
+      case OM_FILE_OTHER: snprintf(why, sizeof why, "not a file (a folder?)"); break;
+      default: {
+        OM_Stream* in = OM_OpenStream(path, OM_STREAM_READ);
+        if (!in) {
+          snprintf(why, sizeof why, "can't be read: %s", OM_FileError());
+          break;
+        }
+        surface = OM_LoadImage(in, OM_IMAGE_MAX_SIDE, why, sizeof why);
+        OM_ReleaseStream(in);
+      }
+    }
+  }
+  if (!surface) {
+    surface = world_fallback_copy(p->w);
+    image->failed = 1;
+    snprintf(image->why, sizeof image->why, "%s", why);
+  }
+  image->surface = surface;
 }
 
 // Decodes every texture the file names and puts it in place of its stand-in.
@@ -258,8 +307,19 @@ static bool load_textures(Parser* p) {
     p->line = p->textureLines[i];
     return fail(p, "the texture %s could not be loaded", OM_worldTextureNames[i]);
   }
+  for (reg k = 0; k < world_image_count(p->w); k++) {
+    OM_WorldImage* image = world_image(p->w, k);
+    load_image(p, image);
+    if (image->surface) continue;
+    p->line = image->line;
+    return fail(p, "out of memory");
+  }
   auto place = [&](OM_Surface** field) {
-    if (*field) *field = loaded[*field - standIns];
+    if (!*field) return;
+    reg slot = reg(*field - standIns);
+    *field = slot < OM_WORLD_TEXTURE_COUNT
+                 ? loaded[slot]
+                 : world_image(p->w, slot - OM_WORLD_TEXTURE_COUNT)->surface;
   };
   for (reg s = 0; s < world_sector_count(p->w); s++) {
     OM_WorldSector* sector = world_sector(p->w, s);
@@ -307,6 +367,31 @@ static bool read_step(Parser* p, u16* step) {
   if (!texture(p, name, &named)) return false;
   *step = static_cast<u16>(named - standIns + 1);
   return true;
+}
+
+// `image NAME PATH`: declared before the sectors that use it. The file is
+// read only once the whole world has passed.
+static bool read_image(Parser* p) {
+  if (!since(p, kSinceImages, "'image'") || !expect(p, 3, "image NAME PATH")) return false;
+  if (world_sector_count(p->w) > 0) return fail(p, "'image' must come before the first sector");
+  Token name = p->tokens[1], path = p->tokens[2];
+  char why[160];
+  if (!world_image_name_ok(name.at, name.length, why, sizeof why) ||
+      !world_image_path_ok(path.at, path.length, why, sizeof why))
+    return fail(p, "image '%s': %s", show(name).text, why);
+  OM_WorldImage image = {};
+  memcpy(image.name, name.at, name.length);
+  memcpy(image.path, path.at, path.length);
+  if (world_texture_slot(p->w, image.name) != world_texture_slots(p->w))
+    return fail(p, "a second image called %s", image.name);
+  if (world_image_count(p->w) == OM_WORLD_MAX_IMAGES)
+    return fail(p, "more than %zu images", OM_WORLD_MAX_IMAGES);
+  image.line = u32(p->line);
+  image.active = 1;
+  if (!p->w->images) p->w->images = OM_CreateCollection(8, sizeof(OM_WorldImage));
+  reg before = world_image_count(p->w);
+  if (p->w->images) OM_Collection_Push(p->w->images, &image);
+  return world_image_count(p->w) > before || fail(p, "out of memory");
 }
 
 static bool read_start(Parser* p) {
@@ -462,6 +547,8 @@ static bool read_records(Parser* p) {
       ok = read_start(p);
     } else if (is(word, "heights")) {
       ok = read_heights(p);
+    } else if (is(word, "image")) {
+      ok = read_image(p);
     } else if (is(word, "end")) {
       ok = expect(p, 1, "end");
       p->ended = true;
@@ -496,8 +583,13 @@ static bool check(Parser* p) {
 }
 
 OM_World* world_parse(const char* text, reg size, char* why, reg whySize) {
+  return world_parse_file(text, size, nullptr, why, whySize);
+}
+
+OM_World* world_parse_file(const char* text, reg size, const char* file, char* why, reg whySize) {
   if (why && whySize) why[0] = '\0';
   Parser p = {};
+  p.file = file;
   p.at = text ? text : "";
   p.end = p.at + (text ? size : 0);
   p.why = why;
@@ -506,7 +598,7 @@ OM_World* world_parse(const char* text, reg size, char* why, reg whySize) {
   p.sectorLines = OM_CreateCollection(16, sizeof(u32));
   p.edgeLines = OM_CreateCollection(64, sizeof(u32));
   p.firstEdges = OM_CreateCollection(16, sizeof(u32));
-  bool ok = p.w && p.sectorLines && p.edgeLines && p.firstEdges;
+  bool ok = p.w && p.sectorLines && p.edgeLines && p.firstEdges && world_set_folder(p.w, file);
   if (!ok) fail(&p, "out of memory");
   ok = ok && read_header(&p) && read_records(&p) && check(&p) && load_textures(&p);
   OM_DestroyCollection(p.sectorLines);
@@ -562,7 +654,7 @@ static void put_colour(Text* t, u32 c) {
   for (int shift = 28; shift >= 0; shift -= 4) put_char(t, digits[(c >> shift) & 15]);
 }
 
-static const reg kLongestLine = 160;  // a record with its numbers at their longest
+static const reg kLongestLine = 256;  // a record with its numbers at their longest
 
 // The comments every file starts with, naming its records; version 2 adds
 // its own.
@@ -575,6 +667,8 @@ static const char kHeader[] =
 static const char kHeader2[] =
     " [step NAME]\n"
     "# heights (when present): the world is meant to be seen in heights mode";
+static const char kHeaderImages[] =
+    "\n# image NAME PATH: texture NAME from the image file PATH, relative to this file's folder";
 
 char* world_format(const OM_World* w, reg* size, char* why, reg whySize) {
   if (size) *size = 0;
@@ -601,14 +695,26 @@ char* world_format(const OM_World* w, reg* size, char* why, reg whySize) {
   Text t = {};
   const int version = world_file_version(w);
   reserve(&t, sizeof kHeader + sizeof kHeader2 + 64 + vertices * 40 + sectors * 200);
-  if (reserve(&t, sizeof kHeader + sizeof kHeader2 + kLongestLine * 2)) {
+  if (reserve(&t, sizeof kHeader + sizeof kHeader2 + sizeof kHeaderImages + kLongestLine * 2)) {
     put(&t, kMagic);
     put_u32(&t, u32(version));
     put_char(&t, '\n');
     put(&t, kHeader);
     if (version > OM_WORLD_FILE_OLDEST) put(&t, kHeader2);
+    if (uses_images(w)) put(&t, kHeaderImages);
     put(&t, "\n\n");
     if (w->heights) put(&t, "heights\n");
+  }
+  for (reg k = 0; k < world_image_count(w); k++) {
+    const OM_WorldImage* image = world_image(w, k);
+    if (!image->active || !reserve(&t, sizeof image->name + sizeof image->path + 16)) continue;
+    put(&t, "image ");
+    put(&t, image->name);
+    put_char(&t, ' ');
+    put(&t, image->path);
+    put_char(&t, '\n');
+  }
+  if (reserve(&t, kLongestLine * 2)) {
     put(&t, "start");
     put_f32(&t, w->start.x);
     put_f32(&t, w->start.y);
@@ -653,7 +759,7 @@ char* world_format(const OM_World* w, reg* size, char* why, reg whySize) {
         put_u32(&t, edge->portal_edge);
         if (edge->portal_step) {
           put(&t, " step ");
-          put(&t, OM_worldTextureNames[edge->portal_step - 1]);  // in range: world_check
+          put(&t, world_slot_name(w, edge->portal_step - 1u));  // shown: world_check
         }
       }
       put_char(&t, '\n');
@@ -719,7 +825,7 @@ OM_World* world_read_file(const char* name, char* why, reg whySize) {
   } else if (length == capacity && capacity <= OM_WORLD_FILE_MAX_BYTES) {
     snprintf(why, whySize, "out of memory");  // the block could not grow
   } else {
-    w = world_parse(text, length, why, whySize);
+    w = world_parse_file(text, length, name, why, whySize);
   }
   free(text);
   return w;

@@ -36,6 +36,10 @@ int world_file_version(const OM_World* w);
 // valid world (or memory runs out), with "line N: reason" in `why`; nothing
 // is left allocated then.
 OM_World* world_parse(const char* text, reg size, char* why, reg whySize);
+// The same for the text of the file `file`, whose folder image paths are
+// relative to (world_parse reads no image: each gets the fallback). An image
+// that cannot be used is no fault: see OM_WorldImage's `failed` and `why`.
+OM_World* world_parse_file(const char* text, reg size, const char* file, char* why, reg whySize);
 
 // The text of the world file for `w`, in a block the caller releases with
 // free(); its length goes to `size`. Null, with the reason in `why`, when the

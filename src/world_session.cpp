@@ -99,6 +99,16 @@ OM_World* load_world(const char* filename) {
              world_vertex_count(w), world_sector_count(w));
   }
   OM_Print(message);
+  // An image that could not be used is no fault of the world: it is drawn
+  // with the fallback texture, and its record is written back by a save.
+  for (reg k = 0; k < world_image_count(w); k++) {
+    const OM_WorldImage* image = world_image(w, k);
+    if (!image->failed) continue;
+    snprintf(message, sizeof message,
+             "%s: line %u: image %s '%s': %s; drawn with the fallback texture", filename,
+             unsigned(image->line), image->name, image->path, image->why);
+    OM_Print(message);
+  }
   return w;
 }
 
@@ -199,8 +209,15 @@ static OM_World* read_start_world() {
   return w;
 }
 
+// The built-in world has no file of its own: its images go beside the
+// run's file.
+static void give_folder(OM_World* w) {
+  if (w && !w->folder) world_set_folder(w, worldFile.name);
+}
+
 OM_World* open_start_world() {
   OM_World* w = read_start_world();
+  give_folder(w);
   if (w) mark_saved(w);
   return w;
 }
@@ -269,6 +286,7 @@ void reload_world() {
     if (fromFile) worldFile.refused = 1;
     return;
   }
+  give_folder(fresh);
   OM_World* old = world;
   world = fresh;
   if (player && fromFile) {

@@ -210,7 +210,10 @@ TEST(SampleWorld, HasRoomsPortalsAWrapAroundHeightsAndEveryTexture) {
       if (world_portal_shift(w, edge, &dx, &dy)) wraps += dx != 0 || dy != 0;
     }
   }
-  EXPECT_EQ(textures.size(), OM_WORLD_TEXTURE_COUNT + 1u);  // and "none"
+  // Every built-in texture, "none", and its own images, found beside it.
+  EXPECT_EQ(textures.size(), OM_WORLD_TEXTURE_COUNT + 1u + 2u);
+  EXPECT_TRUE(world_image_count(w) == 2 && !world_image(w, 0)->failed &&
+              !world_image(w, 1)->failed);
   EXPECT_GE(floors.size(), 3u);
   EXPECT_GE(ceilings.size(), 3u);
   EXPECT_EQ(wraps, 2);  // the pair between the gallery and the loft

@@ -13,7 +13,8 @@ e2e_program "$@"
 
 # The sample world with its start at the hall's east end, half a unit from
 # the corridor, eye 1 above the floor, facing it.
-rm -f sample.world sample.world.*
+rm -rf sample.world sample.world.* textures
+cp -r "$here/../../examples/textures" .
 sed 's/^start 2 2 1 0$/start 5.5 2 1 0/' "$here/../../examples/sample.world" >sample.world
 grep -q '^start 5.5 2 1 0$' sample.world || fail "the sample world's start is no longer 'start 2 2 1 0'"
 

@@ -30,14 +30,16 @@ holds() {  # LISTING PATH...: each PATH is a line of LISTING
   for p in $(shift && echo "$@"); do grep -qxF "$p" "$out/$1" || fail "$1 lacks $p"; done
 }
 dpkg-deb -c "$packages/$deb" | sed 's/^.* \.\//\//' >"$out/deb.list"
-holds deb.list /usr/bin/ombrix $sample /usr/share/applications/ombrix.desktop \
+holds deb.list /usr/bin/ombrix $sample /usr/share/ombrix/examples/textures/mosaic.png \
+  /usr/share/ombrix/examples/textures/sand.jpg /usr/share/applications/ombrix.desktop \
   /usr/share/icons/hicolor/48x48/apps/ombrix.png /usr/share/man/man6/ombrix.6.gz \
   /usr/share/doc/ombrix/README.md /usr/share/doc/ombrix/world-format.md \
   /usr/share/doc/ombrix/copyright /usr/share/doc/ombrix/changelog.gz
 dpkg-deb -f "$packages/$deb" Depends | grep -q "libsdl2-2.0-0 (>=" ||
   fail "the package's dependencies were not computed from the program"
 unzip -Z1 "$packages/$zip.zip" >"$out/zip.list"
-holds zip.list $zip/ombrix.exe $zip/examples/sample.world $zip/README.md $zip/docs/world-format.md
+holds zip.list $zip/ombrix.exe $zip/examples/sample.world $zip/examples/textures/mosaic.png \
+  $zip/examples/textures/sand.jpg $zip/README.md $zip/docs/world-format.md
 lintian --fail-on error "$packages/$deb" >"$out/lintian.log" 2>&1 ||
   fail "lintian: $(cat "$out/lintian.log")"
 note "lintian: $(grep -v "root privileges" "$out/lintian.log" || echo nothing to report)"
@@ -113,13 +115,14 @@ same_icon() {
 short_runs() {  # MODE PROGRAM SAMPLE-FILE
   mkdir -p "$out/$1-folder"
   cd "$out/$1-folder"
-  rm -f WORLD_DUMP* ./-sample.world*
+  rm -rf WORLD_DUMP* ./-sample.world* textures
   open_window "$1" "$2" "$1-builtin"
   [ "$1" = wine ] || same_icon
   xdotool key ctrl+s && sleep 1
   [ -s WORLD_DUMP ] || fail "$1: Ctrl+S left no WORLD_DUMP in the folder the program started in"
   close_and_wait 0
   cp "$3" ./-sample.world
+  cp -r "$(dirname "$3")/textures" .  # its images, as the copy's paths name them
   open_window "$1" "$2" "$1-sample" -- -sample.world
   expect_at_least "$(changed "$1-builtin" "$1-sample" 640x384+0+16)" 2000 \
     "map pixels that differ between the built-in and the sample world"
