@@ -102,5 +102,8 @@ struct OM_HostDrop {
 int OM_Host_GatherDrop(const SDL_Event* in, OM_HostDrop* drop);
 // Releases the gathered paths: the next drop starts empty.
 void OM_Host_EndDrop(OM_HostDrop* drop);
+// Sends a finished drop to OM_Host_Target in `record` and ends it; the
+// receiver's result.
+int OM_Host_SendDrop(OM_Event* record, OM_HostDrop* drop);
 
 #endif

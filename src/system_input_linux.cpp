@@ -270,3 +270,13 @@ void OM_Host_EndDrop(OM_HostDrop* drop) {
   free(drop->paths);
   *drop = OM_HostDrop{};
 }
+
+int OM_Host_SendDrop(OM_Event* record, OM_HostDrop* drop) {
+  OM_Drop files = {drop->count, drop->paths};
+  record->type = OM_EVENT_FILES_DROPPED;
+  record->drop = &files;
+  int result = OM_Host_Target(record);
+  record->drop = nullptr;  // the paths go with the drop
+  OM_Host_EndDrop(drop);
+  return result;
+}

@@ -100,12 +100,7 @@ void send_mouse(const SDL_Event& e) {
 
 void gather_drop(const SDL_Event& e) {
   static OM_HostDrop drop;
-  if (!OM_Host_GatherDrop(&e, &drop)) return;
-  OM_Drop files = {drop.count, drop.paths};
-  event.drop = &files;
-  send_event(OM_EVENT_FILES_DROPPED);
-  event.drop = nullptr;  // the paths go with the drop
-  OM_Host_EndDrop(&drop);
+  if (OM_Host_GatherDrop(&e, &drop)) OM_Host_SendDrop(&event, &drop);
 }
 
 // Returns false once the window is gone; *result is then the quit handler's.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "editor.h"
 #include "event.h"
@@ -62,6 +63,10 @@ struct GlobalSpan {
 // defined in tests/host_support_<platform>.cpp.
 extern const GlobalSpan kHostGlobals[];
 extern const reg kHostGlobalCount;
+
+// Drops the files (UTF-8 paths) on the window as this platform's desktop
+// does, through the host's translation to OM_Host_Target.
+void HostDrop(const std::vector<std::string>& paths);
 
 // Saves every mutable global of the program when made and puts it back when
 // it goes, so that no test sees what another one changed: the game state,

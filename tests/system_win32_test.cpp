@@ -1,12 +1,9 @@
 // The Windows host: window messages turned into events and mouse records, and a real window's life.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <shlobj.h>
 
 #include "ombrix.h"
 #include "scene_support.h"
@@ -272,31 +269,17 @@ int RecordDrop(OM_Event* e) {
   return 0;
 }
 
-// A drop as the shell hands it over: a DROPFILES block with wide names.
-HGLOBAL DropOf(const std::vector<std::wstring>& names) {
-  reg chars = 1;
-  for (const auto& n : names) chars += n.size() + 1;
-  HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-  auto* files = static_cast<DROPFILES*>(GlobalLock(block));
-  files->pFiles = sizeof(DROPFILES);
-  files->fWide = TRUE;
-  auto* at = reinterpret_cast<wchar_t*>(files + 1);
-  for (const auto& n : names) at = std::copy(n.begin(), n.end(), at) + 1;
-  GlobalUnlock(block);
-  return block;
-}
-
 // Every name of a drop arrives in order, in the code page, as one event;
 // a name the code page cannot hold is left out, and a drop of nothing else
 // sends nothing.
 TEST_F(Host, DroppedFilesArriveAsOneEventInOrder) {
   OM_Host_Target = RecordDrop;
   dropped.clear();
-  Msg(WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({L"C:\\a b\\x.png", L"y.jpg"})));
+  HostDrop({"C:\\a b\\x.png", "y.jpg"});
   EXPECT_EQ(dropped, (std::vector<std::string>{"C:\\a b\\x.png", "y.jpg"}));
   dropped.clear();
   if (GetACP() != CP_UTF8) {
-    Msg(WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({L"\u4e2d\u6587.png"})));
+    HostDrop({"\xe4\xb8\xad\xe6\x96\x87.png"});
     EXPECT_TRUE(dropped.empty());
   }
 }

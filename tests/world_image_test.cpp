@@ -19,6 +19,7 @@
 #include "scene_support.h"
 #include "stream.h"
 #include "surface.h"
+#include "system.h"
 #include "ui_console.h"
 #include "world_file.h"
 #include "world_session.h"
@@ -377,14 +378,10 @@ class Drop : public ::testing::Test {
     release_world(world);
     world = nullptr;
   }
-  int drop(std::vector<std::string> paths) {
-    std::vector<const char*> p;
-    for (const std::string& s : paths) p.push_back(s.c_str());
-    OM_Drop d = {i32(p.size()), p.data()};
-    OM_Event e{};
-    e.type = OM_EVENT_FILES_DROPPED;
-    e.drop = &d;
-    return OM_Game_Handle(&e);
+  // Through the host's translation of the desktop's drop, as the window gets it.
+  void drop(const std::vector<std::string>& paths) {
+    OM_Host_Target = OM_Game_Handle;
+    HostDrop(paths);
   }
   // Presses the keys in order and lets them go in reverse.
   void press(std::vector<int> keys) {
