@@ -1,4 +1,6 @@
 // The first-person renderer: the reference at every vector level, worked pixels, broken input.
+#include "render.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include "object_camera.h"
 #include "object_player.h"
 #include "ombrix.h"
-#include "render.h"
 #include "render_reference.h"
 #include "scene_support.h"
 #include "surface.h"
@@ -365,6 +366,10 @@ TEST_F(Render, BrokenEdgesAndTexturesOfAnySize) {
 // Column 320 looks along y = 1 at the far wall x = 6 of a strip of two rooms,
 // x 0 .. 2 and 2 .. 6, joined at x = 2. From x = 3 the wall is 3 units away
 // (167.4 pixels per unit of height), from x = 1 through the portal 5 (100.5).
+// The classic look adds the floor height to the eye height and draws the
+// floor rows as if at 0: a raised floor lower. Heights mode draws each
+// floor at its height, and raising the eye, every floor and every ceiling
+// together changes no pixel there.
 TEST_F(Render, FloorsAppearAtTheirHeights) {
   const f32 strip[][2] = {{0, 0}, {2, 0}, {2, 2}, {0, 2}, {6, 0}, {6, 2}};
   world = make_world(strip, 6);
@@ -377,21 +382,20 @@ TEST_F(Render, FloorsAppearAtTheirHeights) {
   struct Case {
     const char* what;
     f32 x, eye, nearFloor, farFloor;
-    int line;  // the far room's first floor row in column 320
+    int classic, heights;  // the far room's first floor row in column 320
   };
   const Case cases[] = {
-      {"floor at 0", 3, 0.5f, 0, 0, 323},
-      {"raised floor: higher", 3, 0.5f, 0, 0.25f, 281},
-      {"lowered floor: lower", 3, 0.5f, 0, -0.25f, 365},
-      {"eye below the floor", 3, 0.5f, 0, 1.0f, 156},
-      {"through the portal: the far room's floor", 1, 0.5f, -1.0f, 0.25f, 265},
+      {"floor at 0", 3, 0.5f, 0, 0, 323, 323},
+      {"raised floor", 3, 0.5f, 0, 0.25f, 365, 281},
+      {"lowered floor", 3, 0.5f, 0, -0.25f, 281, 365},
+      {"eye below the floor", 3, 0.5f, 0, 1.0f, 480, 156},
+      {"through the portal: the far room's floor", 1, 0.5f, -1.0f, 0.25f, 315, 265},
   };
   auto floor_line = [](OM_Surface* s) {
     int y = s->h;
     while (y > 0 && tag_of(pixel(s, 320, y - 1)) == kFlatTag) --y;
     return y;
   };
-  // Raising the eye, every floor and every ceiling together changes no pixel.
   auto set_heights = [&](const Case& c, f32 lift) {
     place(c.x, 1, c.eye + lift, 0, c.x < 2 ? 0 : 1);
     world_sector(world, 0)->floorHeight = c.nearFloor + lift;
@@ -402,9 +406,13 @@ TEST_F(Render, FloorsAppearAtTheirHeights) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     set_heights(c, 0);
+    heights_mode = 0;
     draw_game_viewport(a);
-    EXPECT_EQ(floor_line(a), c.line);
+    EXPECT_EQ(floor_line(a), c.classic);
     expect_reference_frame(640, 480);
+    heights_mode = 1;
+    draw_game_viewport(a);
+    EXPECT_EQ(floor_line(a), c.heights);
     set_heights(c, 0.75f);
     draw_game_viewport(b);
     EXPECT_EQ(memcmp(a->data, b->data, 640 * 480 * 4), 0);
