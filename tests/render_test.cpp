@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "grid_support.h"
+#include "math.h"
 #include "object_camera.h"
 #include "object_player.h"
 #include "ombrix.h"
@@ -447,3 +449,228 @@ TEST_F(Render, SeveralFloorHeightsMatchTheReference) {
 }
 
 }  // namespace
+
+// ---- Heights mode ----------------------------------------------------------
+
+// Random views of a world, the eye between floor and ceiling: x, y inside
+// some room, found by get_sector_at.
+template <class Each>
+void random_views(OM_World* w, unsigned seed, int count, f32 size, f32 ceiling, Each each) {
+  srand(seed);
+  auto unit = [] { return static_cast<f32>(rand()) / static_cast<f32>(RAND_MAX); };
+  for (int n = 0; n < count;) {
+    f32 x = unit() * size, y = unit() * size;
+    OM_WorldSector* s = get_sector_at(w, x, y);
+    if (!s) continue;
+    f32 eye = s->floorHeight +
+              (0.02f + 0.96f * unit()) * (OM_MinF32(s->ceilingHeight, ceiling) - s->floorHeight);
+    each(x, y, eye, (unit() - 0.5f) * 7.0f, static_cast<int>(world_sector_index(w, s)));
+    ++n;
+  }
+}
+
+// Where every room has floor 0 and the same ceiling and textures, heights
+// mode draws the classic picture at every vector level, interlaced or not,
+// in every column the classic look draws.
+TEST_F(Render, HeightsModeDrawsTheClassicPictureWhereNothingDiffers) {
+  OM_World* grid = make_grid_world(8);
+  ASSERT_NE(grid, nullptr);
+  struct Uniform {
+    OM_World* w;
+    f32 size, ceiling;
+  } worlds[] = {{scene, 6, 1.5f}, {grid, 8, 1.5f}};
+  for (const Uniform& u : worlds) {
+    use_pattern_textures(u.w, wall, flat);
+    for (reg i = 0; i < world_sector_count(u.w); ++i) {
+      world_sector(u.w, i)->floorHeight = 0;
+      world_sector(u.w, i)->ceilingHeight = u.ceiling;
+    }
+    world = u.w;
+    random_views(u.w, 19, 60, u.size, u.ceiling, [&](f32 x, f32 y, f32 z, f32 angle, int sector) {
+      SCOPED_TRACE(testing::Message()
+                   << "(" << x << ", " << y << ") z " << z << " angle " << angle);
+      place(x, y, z, angle, sector);
+      int w = sector % 2 ? 160 : 640, h = w * 3 / 4;
+      OM_Surface* classic = blank(w, h);
+      heights_mode = 0;
+      draw_game_viewport(classic);
+      heights_mode = 1;
+      for (int level = 0; level <= 2; ++level) {
+        renderer_simd = level;
+        for (int interlaced = 0; interlaced <= 1; ++interlaced) {
+          interlace = interlaced;
+          OM_Surface* heights = blank(w, h);
+          draw_game_viewport(heights);
+          if (interlaced) draw_game_viewport(heights);
+          int differing = 0;
+          for (int i = 0; i < w * h; ++i) {
+            bool drawn = classic->data[i % w] != kUntouched;
+            differing += drawn && heights->data[i] != classic->data[i];
+          }
+          EXPECT_EQ(differing, 0) << "level " << level << " interlaced " << interlaced;
+          OM_DestroySurface(heights);
+        }
+      }
+      interlace = 0;
+      OM_DestroySurface(classic);
+    });
+  }
+  world = scene;
+  release_world(grid);
+}
+
+// A room x 0 .. 4 (floor 0, ceiling 2) joined at x = 4 to one x 4 .. 8 (floor
+// 0.25, ceiling 1.5). From (1, 1) with the eye at 0.5, column 320 meets the
+// portal at distance 3 (167.43 pixels per unit) and the far wall at 7
+// (71.76): the upper step ends at 240 - 167.43 = 72.6, the lower one
+// begins at 240 + 167.43 / 4 = 281.9 and ends where the near floor begins,
+// 240 + 167.43 / 2 = 323.7; the far wall spans 240 -+ 71.76 down to 257.9.
+TEST_F(Render, StepsBeginAndEndWhereTheyShould) {
+  const f32 strip[][2] = {{0, 0}, {4, 0}, {4, 2}, {0, 2}, {8, 0}, {8, 2}};
+  world = make_world(strip, 6);
+  OM_Surface* nearFloor = make_pattern_texture(64, 64, 10);
+  OM_Surface* farFloor = make_pattern_texture(64, 64, 11);
+  OM_Surface* farCeiling = make_pattern_texture(64, 64, 12);
+  OM_Surface* own = make_pattern_texture(64, 64, 13);
+  const OM_WorldEdge near[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
+                               textured_edge(2, 3, wall), textured_edge(3, 0, wall)};
+  const OM_WorldEdge far[] = {textured_edge(1, 4, wall), textured_edge(4, 5, wall),
+                              textured_edge(5, 2, wall), portal_edge(2, 1, 0, 1)};
+  add_sector(world, 0, 2, nearFloor, flat, near, 4);
+  add_sector(world, 0.25f, 1.5f, farFloor, farCeiling, far, 4);
+  world->textures[2] = own;
+  heights_mode = 1;
+  OM_Surface* s = blank(640, 480);
+  // Rows 0 .. 72 the upper step, then the far ceiling, the wall, the far
+  // floor, the lower step (281 .. 323) and the near floor.
+  const int bounds[] = {0, 72, 168, 257, 281, 323, 480};
+  for (int portalStep : {0, 3}) {
+    world_edge(world, 0, 1)->portal_step = static_cast<u16>(portalStep);
+    u32 upper = portalStep ? 13 : 12, lower = portalStep ? 13 : 11;
+    const u32 tags[] = {upper, 12, kWallTag, 11, lower, 10};
+    for (f32 eye : {0.5f, 0.625f}) {
+      SCOPED_TRACE(testing::Message() << "step " << portalStep << " eye " << eye);
+      place(1, 1, eye, 0, 0);
+      draw_game_viewport(s);
+      if (eye == 0.5f) {
+        for (int part = 0; part < 6; ++part) {
+          for (int y = bounds[part]; y < bounds[part + 1]; ++y) {
+            ASSERT_EQ(tag_of(pixel(s, 320, y)), tags[part]) << "row " << y;
+          }
+        }
+      }
+      // The lower step's texture rows count from its top, 16 to its 0.25 units
+      // of height, wherever the eye is.
+      int top = 281, bottom = 323;
+      if (eye != 0.5f) top = 302, bottom = 344;  // 20.9 rows lower
+      EXPECT_EQ(tag_of(pixel(s, 320, top)), lower);
+      EXPECT_EQ(pixel(s, 320, top) >> 8 & 0xFF, 0u);
+      EXPECT_EQ(pixel(s, 320, bottom - 1) >> 8 & 0xFF, 15u);
+      EXPECT_NE(tag_of(pixel(s, 320, bottom)), lower);
+    }
+  }
+  world->textures[2] = nullptr;
+  for (OM_Surface* t : {nearFloor, farFloor, farCeiling, own, s}) OM_DestroySurface(t);
+  free_world(world);
+}
+
+// Heights mode writes every pixel of every column: rays that reach the view
+// distance, or the hop bound across the large grid, end on the background.
+// The vector levels and the interlaced halves agree with the plain full frame.
+TEST_F(Render, HeightsModeLeavesNoOldPixels) {
+  OM_World* sample = load_world(OM_SOURCE_DIR "/examples/sample.world");
+  OM_World* grid = make_grid_world(255);
+  ASSERT_TRUE(sample && grid);
+  heights_mode = 1;
+  struct Case {
+    OM_World* w;
+    f32 size;
+    int views;
+  } cases[] = {{sample, 14, 40}, {grid, 255, 12}};
+  for (const Case& c : cases) {
+    use_pattern_textures(c.w, wall, flat);
+    world = c.w;
+    random_views(c.w, 7, c.views, c.size, 10, [&](f32 x, f32 y, f32 z, f32 angle, int sector) {
+      SCOPED_TRACE(testing::Message()
+                   << "(" << x << ", " << y << ") z " << z << " angle " << angle);
+      place(x, y, z, angle, sector);
+      OM_Surface *plain = blank(320, 240), *fast = blank(320, 240);
+      renderer_simd = 0;
+      interlace = 0;
+      draw_game_viewport(plain);
+      renderer_simd = 2;
+      interlace = 1;
+      draw_game_viewport(fast);
+      draw_game_viewport(fast);
+      int stale = 0;
+      for (int i = 0; i < 320 * 240; ++i) stale += plain->data[i] == kUntouched;
+      EXPECT_EQ(stale, 0);
+      EXPECT_EQ(memcmp(plain->data, fast->data, 320 * 240 * 4), 0);
+      for (OM_Surface* s : {plain, fast}) OM_DestroySurface(s);
+    });
+  }
+  // Outside every room: the background.
+  thePlayer.sector = nullptr;
+  OM_Surface* s = blank(64, 48);
+  interlace = 0;
+  draw_game_viewport(s);
+  for (int i = 0; i < 64 * 48; ++i) ASSERT_EQ(s->data[i], 0xFF000000u);
+  OM_DestroySurface(s);
+  world = scene;
+  release_world(sample);
+  release_world(grid);
+}
+
+// A U-shaped room whose arms a square room joins, entered a second time from
+// it, and a room wound around a pillar, joined to itself along the cut: rays
+// go on past where they came in, in both looks, and meet a wall.
+TEST_F(Render, RoomsThatAreNotConvexHaveNoStaleColumns) {
+  const f32 u[][2] = {{0, 0}, {2, 0}, {2, 2}, {4, 2}, {4, 0}, {6, 0}, {6, 4}, {0, 4}};
+  OM_World* arms = make_world(u, 8);
+  const OM_WorldEdge uRoom[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
+                                textured_edge(2, 3, wall), portal_edge(3, 4, 1, 1),
+                                textured_edge(4, 5, wall), textured_edge(5, 6, wall),
+                                textured_edge(6, 7, wall), textured_edge(7, 0, wall)};
+  const OM_WorldEdge square[] = {textured_edge(1, 4, wall), portal_edge(4, 3, 0, 3),
+                                 textured_edge(3, 2, wall), portal_edge(2, 1, 0, 1)};
+  add_sector(arms, 0, 2, flat, flat, uRoom, 8);
+  add_sector(arms, 0, 2, flat, flat, square, 4);
+  const f32 r[][2] = {{3, 0}, {6, 0}, {6, 6}, {0, 6}, {0, 0},
+                      {3, 2}, {2, 2}, {2, 4}, {4, 4}, {4, 2}};
+  OM_World* ring = make_world(r, 10);
+  const OM_WorldEdge around[] = {
+      textured_edge(0, 1, wall), textured_edge(1, 2, wall), textured_edge(2, 3, wall),
+      textured_edge(3, 4, wall), textured_edge(4, 0, wall), portal_edge(0, 5, 0, 11),
+      textured_edge(5, 6, wall), textured_edge(6, 7, wall), textured_edge(7, 8, wall),
+      textured_edge(8, 9, wall), textured_edge(9, 5, wall), portal_edge(5, 0, 0, 5)};
+  add_sector(ring, 0, 2, flat, flat, around, 12);
+  struct Case {
+    OM_World* w;
+    View view;
+  } cases[] = {{arms, {1, 1, 0.5f, 0, 0}},      {arms, {1, 1.5f, 1.2f, 0.3f, 0}},
+               {arms, {5, 1, 0.5f, kPi, 0}},    {arms, {3, 1, 0.5f, 0.2f, 1}},
+               {ring, {1.5f, 1, 0.5f, 0, 0}},   {ring, {1.5f, 1, 0.8f, -0.4f, 0}},
+               {ring, {4.5f, 1, 0.5f, kPi, 0}}, {ring, {5, 3, 1.5f, -2.0f, 0}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "(" << c.view.x << ", " << c.view.y << ") angle " << c.view.angle);
+    world = c.w;
+    place(c.view);
+    for (int look = 0; look <= 1; ++look) {
+      heights_mode = look;
+      OM_Surface* s = blank(320, 240);
+      draw_game_viewport(s);
+      int stale = 0;
+      for (int i = 0; i < 320 * 240; ++i) {
+        stale += s->data[i] == kUntouched || s->data[i] == 0xFF000000u;
+      }
+      EXPECT_EQ(stale, 0) << (look ? "heights mode" : "classic look");
+      OM_DestroySurface(s);
+    }
+    heights_mode = 0;
+    expect_reference_frame(320, 240);
+  }
+  world = scene;
+  free_world(arms);
+  free_world(ring);
+}
