@@ -150,7 +150,7 @@ OM_World* sample_world() {
 // A heights mode frame (full, or two interlaced calls) into a target of a
 // colour no texture has: every pixel must be written, and the picture must
 // be the one drawn whole without vector instructions.
-bool heights_frame_sound(int interlaced) {
+[[gnu::noinline]] bool heights_frame_sound(int interlaced) {
   const int w = 640, h = 480;
   size_t bytes = static_cast<size_t>(w) * h * 4;
   OM_Surface* fast = OM_CreateSurface(w, h);
