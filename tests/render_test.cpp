@@ -138,6 +138,31 @@ class Render : public ::testing::Test {
     }
   }
 
+  // Heights mode writes every pixel of the target, the same at every vector
+  // level, whole or in two interlaced calls.
+  void expect_whole_heights_frame(int w, int h) {
+    SavedGlobals restore;
+    heights_mode = 1;
+    interlace = 0;
+    renderer_simd = 0;
+    OM_Surface* plain = blank(w, h);
+    draw_game_viewport(plain);
+    int stale = 0;
+    for (int i = 0; i < w * h; ++i) stale += plain->data[i] == kUntouched;
+    EXPECT_EQ(stale, 0) << w << " x " << h;
+    interlace = 1;
+    for (int level = 1; level <= 2; ++level) {
+      renderer_simd = level;
+      OM_Surface* fast = blank(w, h);
+      draw_game_viewport(fast);
+      draw_game_viewport(fast);
+      EXPECT_EQ(memcmp(plain->data, fast->data, static_cast<size_t>(w) * h * 4), 0)
+          << "level " << level << ", " << w << " x " << h;
+      OM_DestroySurface(fast);
+    }
+    OM_DestroySurface(plain);
+  }
+
   SavedGlobals saved;
   OM_Surface* dummy = make_pattern_texture(64, 64, kDummyTag);
   OM_Surface* wall = make_pattern_texture(64, 64, kWallTag);
@@ -266,6 +291,7 @@ TEST_F(Render, PurposeBuiltWorlds) {
   for (int i = 0; i < 80 * 60; ++i) ASSERT_EQ(s->data[i], kUntouched);
   OM_DestroySurface(s);
   expect_reference_frame(80, 60);
+  expect_whole_heights_frame(80, 60);
   draw_portals = 0;
   expect_reference_frame(80, 60);
   draw_portals = 1;
@@ -282,6 +308,7 @@ TEST_F(Render, PurposeBuiltWorlds) {
   for (f32 angle : {-kPi / 2, 0.0f, kPi / 2, kPi, 0.7f}) {
     place(0.25f, 0.2f, 0.5f, angle, 0);
     expect_reference_frame(160, 120);
+    expect_whole_heights_frame(160, 120);
   }
   free_world(world);
   OM_DestroySurface(odd);
@@ -297,6 +324,7 @@ TEST_F(Render, DegenerateCameras) {
   for (f32 z : {1.0f, 1.5f, 0.0f, -0.5f}) {
     place(1, 1.5f, z, 0.2f, 0);
     expect_reference_frame(320, 240);
+    expect_whole_heights_frame(320, 240);
   }
 
   const f32 inf = std::numeric_limits<f32>::infinity();
@@ -314,6 +342,7 @@ TEST_F(Render, DegenerateCameras) {
     camera.fov = c[4];
     camera.view_distance = c[5];
     expect_reference_frame(64, 48);
+    expect_whole_heights_frame(64, 48);
   }
 }
 
@@ -474,11 +503,12 @@ void random_views(OM_World* w, unsigned seed, int count, f32 size, f32 ceiling, 
 // in every column the classic look draws.
 TEST_F(Render, HeightsModeDrawsTheClassicPictureWhereNothingDiffers) {
   OM_World* grid = make_grid_world(8);
-  ASSERT_NE(grid, nullptr);
+  OM_World* sample = load_world(OM_SOURCE_DIR "/examples/sample.world");
+  ASSERT_TRUE(grid && sample);
   struct Uniform {
     OM_World* w;
     f32 size, ceiling;
-  } worlds[] = {{scene, 6, 1.5f}, {grid, 8, 1.5f}};
+  } worlds[] = {{scene, 6, 1.5f}, {grid, 8, 1.5f}, {sample, 14, 2.5f}};
   for (const Uniform& u : worlds) {
     use_pattern_textures(u.w, wall, flat);
     for (reg i = 0; i < world_sector_count(u.w); ++i) {
@@ -517,6 +547,7 @@ TEST_F(Render, HeightsModeDrawsTheClassicPictureWhereNothingDiffers) {
   }
   world = scene;
   release_world(grid);
+  release_world(sample);
 }
 
 // A room x 0 .. 4 (floor 0, ceiling 2) joined at x = 4 to one x 4 .. 8 (floor
@@ -594,19 +625,7 @@ TEST_F(Render, HeightsModeLeavesNoOldPixels) {
       SCOPED_TRACE(testing::Message()
                    << "(" << x << ", " << y << ") z " << z << " angle " << angle);
       place(x, y, z, angle, sector);
-      OM_Surface *plain = blank(320, 240), *fast = blank(320, 240);
-      renderer_simd = 0;
-      interlace = 0;
-      draw_game_viewport(plain);
-      renderer_simd = 2;
-      interlace = 1;
-      draw_game_viewport(fast);
-      draw_game_viewport(fast);
-      int stale = 0;
-      for (int i = 0; i < 320 * 240; ++i) stale += plain->data[i] == kUntouched;
-      EXPECT_EQ(stale, 0);
-      EXPECT_EQ(memcmp(plain->data, fast->data, 320 * 240 * 4), 0);
-      for (OM_Surface* s : {plain, fast}) OM_DestroySurface(s);
+      expect_whole_heights_frame(320, 240);
     });
   }
   // Outside every room: the background.
