@@ -145,9 +145,10 @@ inline bool edge_usable(const View& v, const OM_WorldEdge* e) {
   return e->v1 < v.vertexCount && e->v2 < v.vertexCount;
 }
 
-// Whether edge e lies on the segment a-b, either way round.
-inline bool same_segment(const View& v, const OM_WorldEdge* e, OM_WorldVertex a, OM_WorldVertex b) {
+// Whether edges e and f join the same two points, either way round.
+inline bool same_segment(const View& v, const OM_WorldEdge* e, const OM_WorldEdge* f) {
   const OM_WorldVertex p = v.vertices[e->v1], q = v.vertices[e->v2];
+  const OM_WorldVertex a = v.vertices[f->v1], b = v.vertices[f->v2];
   return (p.x == a.x && p.y == a.y && q.x == b.x && q.y == b.y) ||
          (p.x == b.x && p.y == b.y && q.x == a.x && q.y == a.y);
 }
@@ -167,7 +168,6 @@ inline WalkEnd walk_ray(const View& v, f32 rayAngle, Hit* out, OnHop&& onHop) {
   f32 ox = v.camx, oy = v.camy;
   const OM_WorldSector* sector = player->sector;
   const OM_WorldEdge* skip = nullptr;
-  OM_WorldVertex skipA = {}, skipB = {};
   f32 nearest = -INFINITY;  // no edge nearer than this is taken
   for (int hops = 0;; ++hops) {
     f32 ex = ox + v.viewDistance * dirx;
@@ -178,11 +178,13 @@ inline WalkEnd walk_ray(const View& v, f32 rayAngle, Hit* out, OnHop&& onHop) {
     f32 hx = 0, hy = 0;
     const OM_WorldEdge* edges = sector_edge(sector, 0);
     reg count = sector_edge_count(sector);
+    const OM_WorldVertex* vertices = v.vertices;
+    const reg vertexCount = v.vertexCount;
     for (reg i = 0; i < count; ++i) {
       const OM_WorldEdge* e = edges + i;
-      if (e == skip || !edge_usable(v, e)) continue;
-      const OM_WorldVertex p = v.vertices[e->v1];
-      const OM_WorldVertex q = v.vertices[e->v2];
+      if (e == skip || e->v1 >= vertexCount || e->v2 >= vertexCount) continue;
+      const OM_WorldVertex p = vertices[e->v1];
+      const OM_WorldVertex q = vertices[e->v2];
       // OM_LineIntersect and OM_LineLength, term for term.
       f32 sBx = q.x - p.x, sBy = q.y - p.y;
       f32 dx = ox - p.x, dy = oy - p.y;
@@ -194,7 +196,7 @@ inline WalkEnd walk_ray(const View& v, f32 rayAngle, Hit* out, OnHop&& onHop) {
       f32 lx = ox - ix, ly = oy - iy;
       f32 d = sqrtf(lx * lx + ly * ly);
       if (d < z && d >= nearest) {
-        if (skip && same_segment(v, e, skipA, skipB)) continue;
+        if (skip && same_segment(v, e, skip)) continue;
         z = d;
         hit = e;
         hx = ix;
@@ -225,8 +227,6 @@ inline WalkEnd walk_ray(const View& v, f32 rayAngle, Hit* out, OnHop&& onHop) {
     oy = oy + shifty;
     sector = next;
     skip = entry;
-    skipA = v.vertices[entry->v1];
-    skipB = v.vertices[entry->v2];
     nearest = z - (kEntrySlack + z * kEntrySlackPerUnit);
   }
 }
@@ -512,7 +512,10 @@ inline void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& h
 // of its kChunk columns drawn and xs[j] == xs[0] + stride * j; 0 otherwise.
 inline void copy_out(const View& v, u32* pixels, const Band& band, const int* xs, int count,
                      int stride) {
-  int r0 = band.r0, r1 = band.r1, y = r0;
+  // Locals: the stores below go through u32 pointers, which the compiler
+  // must otherwise assume may change the records' fields.
+  const int r0 = band.r0, r1 = band.r1, step = v.step;
+  int y = r0;
 #if defined(__SSE2__)
   // Interlaced chunks interleave with the columns of the other parity, kept
   // by reading them back: the whole span of 2 * kChunk target columns,
@@ -520,22 +523,22 @@ inline void copy_out(const View& v, u32* pixels, const Band& band, const int* xs
   int parity = xs[0] & 1, span = xs[0] - parity;
   if (v.simd >= 1 && stride == 2 && span + 2 * kChunk <= v.W) {
     for (; y + 4 <= r1; y += 4) {
-      u32* row = pixels + v.step * y + span;
+      u32* row = pixels + step * y + span;
       for (int j = 0; j < kChunk; j += 4) {
         __m128i rows[4];
         transpose4(band.stage + j * kBandRows + (y - r0), rows);
-        for (int k = 0; k < 4; ++k) interleave_store(row + k * v.step + 2 * j, rows[k], parity);
+        for (int k = 0; k < 4; ++k) interleave_store(row + k * step + 2 * j, rows[k], parity);
       }
     }
   }
   if (v.simd >= 1 && stride == 1) {
     for (; y + 4 <= r1; y += 4) {
-      u32* row = pixels + v.step * y + xs[0];
+      u32* row = pixels + step * y + xs[0];
       for (int j = 0; j < kChunk; j += 4) {
         __m128i rows[4];
         transpose4(band.stage + j * kBandRows + (y - r0), rows);
         for (int k = 0; k < 4; ++k) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(row + k * v.step + j), rows[k]);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(row + k * step + j), rows[k]);
         }
       }
     }
@@ -544,7 +547,7 @@ inline void copy_out(const View& v, u32* pixels, const Band& band, const int* xs
   (void)stride;
 #endif
   for (; y < r1; ++y) {
-    u32* row = pixels + v.step * y;
+    u32* row = pixels + step * y;
     const u32* src = band.stage + (y - r0);
     for (int j = 0; j < count; ++j) row[xs[j]] = src[j * kBandRows];
   }
