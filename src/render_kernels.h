@@ -248,7 +248,7 @@ inline Texture texture_of(const OM_Surface* t) {
   r.fh = static_cast<f32>(t->h);
   r.pow2 = (t->w & (t->w - 1)) == 0 && (t->h & (t->h - 1)) == 0 && t->step > 0 &&
            (t->step & (t->step - 1)) == 0;
-  while (r.pow2 && (1 << r.shift) < t->step) ++r.shift;
+  if (r.pow2) r.shift = __builtin_ctz(static_cast<unsigned>(t->step));
   return r;
 }
 
