@@ -4,7 +4,10 @@
 // 640 x 480 frame in the same run, and each interlaced frame also as a ratio
 // to the same full frame. Every rendered frame is first checked against the
 // plain per-pixel reference, in the mode it is timed in; a difference fails
-// that benchmark.
+// that benchmark. Heights mode's frames, on the built-in world and on the
+// sample world, are checked as its tests check them (every pixel written,
+// the same picture as the frame drawn without vector instructions) and
+// printed beside the classic frame of the same view.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -27,6 +30,7 @@
 #include "stream.h"
 #include "surface.h"
 #include "world.h"
+#include "world_session.h"
 
 namespace {
 
@@ -132,10 +136,73 @@ void frame(benchmark::State& state, View view, int w, int h, int interlaced, int
   OM_DestroySurface(target);
 }
 
+// The sample world, loaded once; the built-in world stays the scene.
+OM_World* sample_world() {
+  static OM_World* sample = nullptr;
+  if (!sample) sample = load_world(OM_SOURCE_DIR "/examples/sample.world");
+  if (!sample) {
+    fprintf(stderr, "examples/sample.world could not be loaded\n");
+    exit(1);
+  }
+  return sample;
+}
+
+// A heights mode frame (full, or two interlaced calls) into a target of a
+// colour no texture has: every pixel must be written, and the picture must
+// be the one drawn whole without vector instructions.
+[[gnu::noinline]] bool heights_frame_sound(int interlaced) {
+  const int w = 640, h = 480;
+  size_t bytes = static_cast<size_t>(w) * h * 4;
+  OM_Surface* fast = OM_CreateSurface(w, h);
+  OM_Surface* plain = OM_CreateSurface(w, h);
+  for (int i = 0; i < w * h; ++i) fast->data[i] = plain->data[i] = 0x12345678;
+  SavedGlobals restore;
+  interlace = interlaced;
+  draw_game_viewport(fast);
+  if (interlaced) draw_game_viewport(fast);
+  interlace = 0;
+  renderer_simd = 0;
+  draw_game_viewport(plain);
+  bool sound = memcmp(fast->data, plain->data, bytes) == 0;
+  for (int i = 0; i < w * h; ++i) sound = sound && plain->data[i] != 0x12345678;
+  OM_DestroySurface(fast);
+  OM_DestroySurface(plain);
+  return sound;
+}
+
+// One view of the built-in world (sample 0) or the sample world (1) in the
+// classic look or heights mode, 640 x 480, the best vector level.
+void look_frame(benchmark::State& state, int sample, View view, int heights, int interlaced) {
+  setup_scene();
+  SavedGlobals restore;
+  if (sample) world = sample_world();
+  place(view);
+  draw_portals = 1;
+  heights_mode = heights;
+  bool sound = heights ? heights_frame_sound(interlaced) : matches_reference(640, 480, interlaced);
+  if (!sound) {
+    state.SkipWithError(heights ? "a pixel was not written, or the levels differ"
+                                : "output differs from the reference");
+    return;
+  }
+  OM_Surface* target = OM_CreateSurface(640, 480);
+  memset(target->data, 0, 640 * 480 * 4);
+  interlace = interlaced;
+  for (auto _ : state) {
+    draw_game_viewport(target);
+    benchmark::ClobberMemory();
+  }
+  OM_DestroySurface(target);
+}
+
 const View kStart = {4, 4, 0, 0, 1};
 const View kEyeHeight = {4, 4, 1.6f, 3.14159265f, 1};
 const View kWrapAround = {4, 1, 0.8f, 0, 2};
 const View kCorner = {1.5f, 1.5f, 0.9f, 0.8f, 0};
+// The sample world: its start in the hall facing the corridor and the
+// gallery beyond, and the loft's view south over the hall to the grotto.
+const View kHall = {2, 2, 1, 0, 0};
+const View kLoft = {3, -2.5f, 1.5f, 1.5707964f, 3};
 
 // One movement step with forward and turn-left held: the player walks in
 // circles, meeting walls and portals.
@@ -201,6 +268,23 @@ OM_BENCH(full_start_sse2_only, kStart, 640, 480, 0, 1);
 OM_BENCH(interlaced_start_sse2_only, kStart, 640, 480, 1, 1);
 OM_BENCH(full_start_no_vectors, kStart, 640, 480, 0, 0);
 OM_BENCH(interlaced_start_no_vectors, kStart, 640, 480, 1, 0);
+#define OM_LOOK_BENCH(name, ...)                   \
+  BENCHMARK_CAPTURE(look_frame, name, __VA_ARGS__) \
+      ->Repetitions(kRepetitions)                  \
+      ->ComputeStatistics("min", minimum)          \
+      ->ReportAggregatesOnly(true)                 \
+      ->Unit(benchmark::kMicrosecond)
+
+OM_LOOK_BENCH(heights_full_start, 0, kStart, 1, 0);
+OM_LOOK_BENCH(heights_interlaced_start, 0, kStart, 1, 1);
+OM_LOOK_BENCH(heights_full_wrap_around, 0, kWrapAround, 1, 0);
+OM_LOOK_BENCH(heights_interlaced_wrap_around, 0, kWrapAround, 1, 1);
+OM_LOOK_BENCH(sample_full_hall, 1, kHall, 0, 0);
+OM_LOOK_BENCH(sample_heights_full_hall, 1, kHall, 1, 0);
+OM_LOOK_BENCH(sample_heights_interlaced_hall, 1, kHall, 1, 1);
+OM_LOOK_BENCH(sample_full_loft, 1, kLoft, 0, 0);
+OM_LOOK_BENCH(sample_heights_full_loft, 1, kLoft, 1, 0);
+OM_LOOK_BENCH(sample_heights_interlaced_loft, 1, kLoft, 1, 1);
 BENCHMARK(BM_UpdatePlayer)
     ->Repetitions(kRepetitions)
     ->ComputeStatistics("min", minimum)
@@ -217,7 +301,8 @@ namespace {
 // The benchmarks of this file, by name: the first-person frames, the copy
 // and the simulation.
 bool is_render_bench(const std::string& name) {
-  return name.rfind("frame/", 0) == 0 || name.rfind("BM_", 0) == 0;
+  return name.rfind("frame/", 0) == 0 || name.rfind("look_frame/", 0) == 0 ||
+         name.rfind("BM_", 0) == 0;
 }
 
 // Interlaced frames beside the full frames of the same view, size and level.
@@ -226,7 +311,25 @@ const char* const kInterlacedPairs[][2] = {
     {"preview_320x240_interlaced", "preview_320x240_full"},
     {"interlaced_start_sse2_only", "full_start_sse2_only"},
     {"interlaced_start_no_vectors", "full_start_no_vectors"},
+    {"look_frame/heights_interlaced_start", "look_frame/heights_full_start"},
+    {"look_frame/heights_interlaced_wrap_around", "look_frame/heights_full_wrap_around"},
+    {"look_frame/sample_heights_interlaced_hall", "look_frame/sample_heights_full_hall"},
+    {"look_frame/sample_heights_interlaced_loft", "look_frame/sample_heights_full_loft"},
 };
+
+// Heights mode's full frames beside the classic full frame of the same view.
+const char* const kHeightsPairs[][2] = {
+    {"look_frame/heights_full_start", "frame/full_start"},
+    {"look_frame/heights_full_wrap_around", "frame/full_wrap_around"},
+    {"look_frame/sample_heights_full_hall", "look_frame/sample_full_hall"},
+    {"look_frame/sample_heights_full_loft", "look_frame/sample_full_loft"},
+};
+
+// Names given whole, or after "frame/".
+std::string bench_name(const char* name) {
+  std::string n = name;
+  return n.find('/') == std::string::npos ? "frame/" + n : n;
+}
 
 // Every median as a multiple of the copy's, then every interlaced frame as a
 // fraction of its full frame.
@@ -245,12 +348,14 @@ void print_summary(const BenchResults& r) {
     }
   }
   printf("\n");
-  for (const auto& pair : kInterlacedPairs) {
-    std::string a = std::string("frame/") + pair[0], b = std::string("frame/") + pair[1];
-    if (!medians.count(a) || !medians.count(b) || medians[b] <= 0) continue;
-    printf("interlaced / full frame: %.2f (fastest %.2f) for %s / %s\n", medians[a] / medians[b],
+  auto ratio = [&](const char* what, const char* const pair[2]) {
+    std::string a = bench_name(pair[0]), b = bench_name(pair[1]);
+    if (!medians.count(a) || !medians.count(b) || medians[b] <= 0) return;
+    printf("%s: %.2f (fastest %.2f) for %s / %s\n", what, medians[a] / medians[b],
            minima[b] > 0 ? minima[a] / minima[b] : 0.0, pair[0], pair[1]);
-  }
+  };
+  for (const auto& pair : kInterlacedPairs) ratio("interlaced / full frame", pair);
+  for (const auto& pair : kHeightsPairs) ratio("heights mode / classic full frame", pair);
 }
 
 const bool kSummary = bench_add_summary(print_summary);

@@ -18,6 +18,7 @@ if(NOT WIN32)
                                 ${CMAKE_SOURCE_DIR}/tests/scene_support.cpp
                                 ${CMAKE_SOURCE_DIR}/tests/host_support_linux.cpp)
     target_compile_options(ombrix_bench PRIVATE "-iquote${CMAKE_SOURCE_DIR}/tests")
+    target_compile_definitions(ombrix_bench PRIVATE OM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     target_link_libraries(ombrix_bench PRIVATE ombrix_host benchmark::benchmark)
     om_add_resources(ombrix_bench)
   else()

@@ -11,11 +11,11 @@
 // for the half it skips: per-row constants are set up only for the rows that
 // a drawn column reaches, and a chunk of every other column still reaches the
 // target in whole vectors, merged with the other half read back from it.
-// The runs that fill a column and their kernels are render_kernels.h.
+// The runs that fill a column, the ray walk and their kernels are
+// render_kernels.h; heights mode's columns are render_heights.cpp.
 //
 // Sections (grep for "// ==== "):
-//   Ray walk   cast_ray
-//   Frame      draw_column, draw_band, draw_game_viewport
+//   Frame      draw_column, draw_band, fill_columns, draw_game_viewport
 #include "render.h"
 
 #include <cmath>
@@ -35,73 +35,6 @@ int renderer_simd = -1;
 namespace render {
 namespace {
 
-// ==== Ray walk =============================================================
-
-const int kMaxPortalHops = 64;  // no real world nests portals this deep
-
-bool edge_usable(const View& v, const OM_WorldEdge* e) {
-  return e->v1 < v.vertexCount && e->v2 < v.vertexCount;
-}
-
-// Follows one ray from the camera through portals. False when the column
-// must keep its pixels: nothing hit, or the hop bound ran out.
-bool cast_ray(const View& v, f32 rayAngle, Hit* out) {
-  f32 dirx = cosf(v.angle + rayAngle);
-  f32 diry = sinf(v.angle + rayAngle);
-  f32 ox = v.camx, oy = v.camy;
-  const OM_WorldSector* sector = player->sector;
-  const OM_WorldEdge* skip = nullptr;
-  for (int hops = 0;; ++hops) {
-    f32 ex = ox + v.viewDistance * dirx;
-    f32 ey = oy + v.viewDistance * diry;
-    f32 sAx = ex - ox, sAy = ey - oy;
-    f32 z = v.viewDistance;
-    const OM_WorldEdge* hit = nullptr;
-    f32 hx = 0, hy = 0;
-    const OM_WorldEdge* edges = sector_edge(sector, 0);
-    reg count = sector_edge_count(sector);
-    for (reg i = 0; i < count; ++i) {
-      const OM_WorldEdge* e = edges + i;
-      if (e == skip || !edge_usable(v, e)) continue;
-      const OM_WorldVertex p = v.vertices[e->v1];
-      const OM_WorldVertex q = v.vertices[e->v2];
-      // OM_LineIntersect and OM_LineLength, term for term.
-      f32 sBx = q.x - p.x, sBy = q.y - p.y;
-      f32 dx = ox - p.x, dy = oy - p.y;
-      f32 D = -sBx * sAy + sAx * sBy;
-      f32 sb = (-sAy * dx + sAx * dy) / D;
-      f32 ta = (sBx * dy - sBy * dx) / D;
-      if (!(sb >= 0 && sb <= 1 && ta >= 0 && ta <= 1)) continue;
-      f32 ix = ox + ta * sAx, iy = oy + ta * sAy;
-      f32 lx = ox - ix, ly = oy - iy;
-      f32 d = sqrtf(lx * lx + ly * ly);
-      if (d < z) {
-        z = d;
-        hit = e;
-        hx = ix;
-        hy = iy;
-      }
-    }
-    if (!hit) return false;
-    *out = {sector, hit, z, hx, hy, false};
-    if (hit->type != OM_EDGE_PORTAL || draw_portals == 0) return true;
-    const OM_WorldSector* next = world_sector(v.world, hit->portal_sector);
-    const OM_WorldEdge* entry = sector_edge(next, hit->portal_edge);
-    if (!entry || !edge_usable(v, entry)) {
-      out->brokenLink = true;
-      return true;
-    }
-    if (hops == kMaxPortalHops) return false;
-    f32 shiftx, shifty;
-    portal_shift(v.vertices[hit->v1], v.vertices[hit->v2], v.vertices[entry->v1],
-                 v.vertices[entry->v2], &shiftx, &shifty);
-    ox = ox + shiftx;
-    oy = oy + shifty;
-    sector = next;
-    skip = entry;
-  }
-}
-
 // ==== Frame ================================================================
 
 // Casts the ray of column x and draws the band's rows of it into out. False
@@ -109,12 +42,15 @@ bool cast_ray(const View& v, f32 rayAngle, Hit* out) {
 bool draw_column(const View& v, Band* band, int x, u32* out) {
   f32 rayAngle = static_cast<f32>(x - v.w2) * v.subsequentRayAngle;
   Hit hit;
-  if (!cast_ray(v, rayAngle, &hit)) return false;
+  if (walk_ray(v, rayAngle, &hit, [](const Crossing&) {}) != kWalkWall) return false;
   f32 z = hit.z * cosf(rayAngle);
   const OM_WorldSector* sector = hit.sector;
   f32 wallHeight = v.projectionDistance / z;
   f32 ceil = wallHeight * (sector->ceilingHeight - v.camz);
-  f32 floor = wallHeight * (v.camz - sector->floorHeight);
+  // The floor height joins the eye height here and takes no part in the
+  // floor rows: this look draws a raised floor lower, on purpose. Heights
+  // mode is where floors stand at their heights.
+  f32 floor = wallHeight * (v.camz + sector->floorHeight);
   f32 fH = static_cast<f32>(v.H);
   f32 top = static_cast<f32>(v.h2) - ceil, bottom = static_cast<f32>(v.h2) + floor;
   int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(top, fH), 0.0f));
@@ -133,7 +69,7 @@ bool draw_column(const View& v, Band* band, int x, u32* out) {
   }
   wall_run(v, out, wallBegin, wallEnd, r0, hit, ceil, wallHeight);
   if (floorBegin < floorEnd) {
-    const FlatRows& rows = floor_rows(v, band, sector->floorHeight, floorBegin);
+    const FlatRows& rows = floor_rows(v, band, 0.0f, floorBegin);
     flat_run(v, out, floorBegin, floorEnd, rows, xc, texture_of(sector->floorTexture));
   }
   return true;
@@ -149,11 +85,20 @@ void draw_band(const View& v, u32* pixels, int first, int columnStep, Band* band
     int xs[kChunk];
     int count = 0, tried = 0;
     for (int x = x0; x < end && tried < kChunk; x += columnStep, ++tried) {
-      if (draw_column(v, band, x, band->stage + count * kBandRows)) xs[count++] = x;
+      u32* out = band->stage + count * kBandRows;
+      bool drawn = v.heights ? draw_column_heights(v, band, x, out) : draw_column(v, band, x, out);
+      if (drawn) xs[count++] = x;
     }
     if (count == 0) continue;
     int stride = count == kChunk ? columnStep : 0;  // then xs[j] == x0 + columnStep * j
     copy_out(v, pixels, *band, xs, count, stride);
+  }
+}
+
+void fill_columns(OM_Surface* s, int first, int columnStep, u32 color) {
+  for (int y = 0; y < s->h; ++y) {
+    u32* row = s->data + static_cast<reg>(s->step) * y;
+    for (int x = first; x < s->w; x += columnStep) row[x] = color;
   }
 }
 
@@ -171,9 +116,12 @@ void draw_game_viewport(OM_Surface* projection) {
     // Wraps instead of overflowing; the parity keeps alternating.
     interlaceItterator = static_cast<int>(static_cast<u32>(interlaceItterator) + 1u);
   }
-  if (!projection || !projection->data || !player || !player->sector || !world || !OM_camera)
+  if (!projection || !projection->data || projection->w <= 0 || projection->h <= 0) return;
+  if (!player || !player->sector || !world || !OM_camera) {
+    // Heights mode leaves no old pixels, even where there is no room to see.
+    if (heights_mode) fill_columns(projection, first, columnStep, kBackgroundColor);
     return;
-  if (projection->w <= 0 || projection->h <= 0) return;
+  }
 
   const Camera* cam = OM_camera;
   View v;
@@ -196,6 +144,7 @@ void draw_game_viewport(OM_Surface* projection) {
   v.projectionDistance = w2 / tanf(cam->fov / 2.0f);
   v.subsequentRayAngle = cam->fov / static_cast<f32>(v.W);
   v.simd = renderer_simd < 0 ? best_simd() : OM_MinI32(renderer_simd, best_simd());
+  v.heights = heights_mode != 0;
 
   // Targets taller than one band cast their rays again for every band; the
   // results are the same each time.

@@ -10,12 +10,14 @@
 // the built-in world about 15% more instructions.
 //
 // Sections (grep for "// ==== "):
-//   Records         View, Hit, Texture, FlatRows, FlatCache(s), Band
+//   Records         View, Hit, Crossing, Texture, FlatRows, FlatCache(s), Band
+//   Ray walk        walk_ray
 //   Textures        texture_of, trunc_or_zero
 //   Vector kernels  the SSE2 and AVX2 runs, best_simd, and the transposes
 //                   that take staged columns to target rows
-//   Runs            flat_run, wall_run, copy_out
-//   Flat rows       reset_flat_caches, fill_flat_cache, ceiling_rows, floor_rows
+//   Runs            flat_run, wall_u, textured_run, wall_run, copy_out
+//   Flat rows       reset_flat_caches, fill_flat_cache, flat_rows, ceiling_rows,
+//                   floor_rows
 #pragma once
 
 #include <cmath>
@@ -29,6 +31,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "map_view.h"
+#include "object_player.h"
 #include "ombrix.h"
 #include "surface.h"
 #include "types.h"
@@ -41,8 +45,14 @@ namespace render {
 const u32 kClosedPortalColor = 0xFFFF0000;
 // Walls of an unknown edge type, broken portal links and unusable textures.
 const u32 kUnknownWallColor = 0xFFFF00FF;
+// Heights mode: what lies beyond the view distance, the portal-hop bound or
+// any room.
+const u32 kBackgroundColor = 0xFF000000;
 const int kBandRows = 512;  // rows whose per-row constants live on the stack
 const int kChunk = 16;      // columns drawn together: one cache line of a target row
+// How much nearer than its entry point a ray may take the next edge after
+// a portal hop: the shifted origin carries the rounding of the shift.
+const f32 kEntrySlack = 1.0f / 1024.0f, kEntrySlackPerUnit = 1.0f / 65536.0f;
 
 // What stays the same for every column of one frame.
 struct View {
@@ -55,16 +65,31 @@ struct View {
   f32 subsequentRayAngle;
   int W, H, step;
   int w2, h2;
-  int simd;  // renderer_simd, limited to what the processor has
+  int simd;      // renderer_simd, limited to what the processor has
+  bool heights;  // heights_mode when the frame began
 };
 
-// The wall one column's ray met, and the sector it met it in.
+// The wall one column's ray met, and the sector it met it in. A walk that
+// ends without a wall leaves edge null, z at the view distance (or at the
+// last portal when the hop bound ran out) and sector the last room reached.
 struct Hit {
   const OM_WorldSector* sector;  // where the walk ended
   const OM_WorldEdge* edge;
   f32 z, ix, iy;
   bool brokenLink;  // a portal whose target does not exist: drawn, not followed
 };
+
+// One portal a ray went through: the room before it, the room beyond, the
+// portal's edge on the near side, where it was crossed and how far from the
+// camera.
+struct Crossing {
+  const OM_WorldSector* from;
+  const OM_WorldSector* to;
+  const OM_WorldEdge* edge;
+  f32 z, ix, iy;
+};
+
+enum WalkEnd { kWalkWall, kWalkNothing, kWalkHopBound };
 
 // A texture ready for sampling; data is null when nothing usable is there.
 struct Texture {
@@ -83,18 +108,24 @@ struct FlatRows {
   f32 zdcx[kBandRows];
 };
 
-// The per-row constants of the floors (or the ceilings) at the two heights
-// drawn last. A world whose floors are all at one height fills one entry
-// once per band; a view that crosses one step between heights keeps both.
+// The per-row constants of the floors (or the ceilings) at the heights drawn
+// last. A world whose floors are all at one height fills one entry once per
+// band; a view across rooms of a few heights keeps them all.
 struct FlatCache {
   u32 heightBits;  // meaningless while the entry holds no rows
   int from, to;    // band rows from .. to are valid
+  u32 used;        // when it was last asked for: the oldest entry goes first
   FlatRows rows;
 };
 
+// Heights mode asks for every room's own heights in one column; a view
+// seldom reaches more rooms of different heights than this.
+const int kFlatEntries = 6;
+
 struct FlatCaches {
-  FlatCache entries[2];
-  int last;  // the entry used most recently; the other one goes first
+  FlatCache entries[kFlatEntries];
+  int last;  // the entry used most recently
+  u32 clock;
 };
 
 // The per-row constants of one band of rows, and the staging area in which a
@@ -105,6 +136,100 @@ struct Band {
   FlatCaches ceilings, floors;
   u32 stage[kChunk * kBandRows];
 };
+
+// ==== Ray walk =============================================================
+
+const int kMaxPortalHops = 64;  // no real world nests portals this deep
+
+inline bool edge_usable(const View& v, const OM_WorldEdge* e) {
+  return e->v1 < v.vertexCount && e->v2 < v.vertexCount;
+}
+
+// Whether edges e and f join the same two points, either way round.
+inline bool same_segment(const View& v, const OM_WorldEdge* e, const OM_WorldEdge* f) {
+  const OM_WorldVertex p = v.vertices[e->v1], q = v.vertices[e->v2];
+  const OM_WorldVertex a = v.vertices[f->v1], b = v.vertices[f->v2];
+  return (p.x == a.x && p.y == a.y && q.x == b.x && q.y == b.y) ||
+         (p.x == b.x && p.y == b.y && q.x == a.x && q.y == a.y);
+}
+
+// Follows one ray from the camera through portals; onHop(const Crossing&)
+// hears of every portal gone through. After a hop the ray is cast again
+// from the moved origin, but it only goes on: an edge nearer the camera
+// than where it came in (less a rounding slack) is behind it, and the edge
+// it came in by, or one lying on it, would only send it back. In a room
+// that is not convex, or one joined to itself around a pillar, the plain
+// nearest edge would walk the ray back the way it came; in convex rooms
+// nothing nearer than the entry exists, so the pick is the plain one.
+template <class OnHop>
+inline WalkEnd walk_ray(const View& v, f32 rayAngle, Hit* out, OnHop&& onHop) {
+  f32 dirx = cosf(v.angle + rayAngle);
+  f32 diry = sinf(v.angle + rayAngle);
+  f32 ox = v.camx, oy = v.camy;
+  const OM_WorldSector* sector = player->sector;
+  const OM_WorldEdge* skip = nullptr;
+  f32 nearest = -INFINITY;  // no edge nearer than this is taken
+  for (int hops = 0;; ++hops) {
+    f32 ex = ox + v.viewDistance * dirx;
+    f32 ey = oy + v.viewDistance * diry;
+    f32 sAx = ex - ox, sAy = ey - oy;
+    f32 z = v.viewDistance;
+    const OM_WorldEdge* hit = nullptr;
+    f32 hx = 0, hy = 0;
+    const OM_WorldEdge* edges = sector_edge(sector, 0);
+    reg count = sector_edge_count(sector);
+    const OM_WorldVertex* vertices = v.vertices;
+    const reg vertexCount = v.vertexCount;
+    for (reg i = 0; i < count; ++i) {
+      const OM_WorldEdge* e = edges + i;
+      if (e == skip || e->v1 >= vertexCount || e->v2 >= vertexCount) continue;
+      const OM_WorldVertex p = vertices[e->v1];
+      const OM_WorldVertex q = vertices[e->v2];
+      // OM_LineIntersect and OM_LineLength, term for term.
+      f32 sBx = q.x - p.x, sBy = q.y - p.y;
+      f32 dx = ox - p.x, dy = oy - p.y;
+      f32 D = -sBx * sAy + sAx * sBy;
+      f32 sb = (-sAy * dx + sAx * dy) / D;
+      f32 ta = (sBx * dy - sBy * dx) / D;
+      if (!(sb >= 0 && sb <= 1 && ta >= 0 && ta <= 1)) continue;
+      f32 ix = ox + ta * sAx, iy = oy + ta * sAy;
+      f32 lx = ox - ix, ly = oy - iy;
+      f32 d = sqrtf(lx * lx + ly * ly);
+      if (d < z && d >= nearest) {
+        if (skip && same_segment(v, e, skip)) continue;
+        z = d;
+        hit = e;
+        hx = ix;
+        hy = iy;
+      }
+    }
+    if (!hit) {
+      *out = {sector, nullptr, v.viewDistance, ex, ey, false};
+      return kWalkNothing;
+    }
+    *out = {sector, hit, z, hx, hy, false};
+    if (hit->type != OM_EDGE_PORTAL || draw_portals == 0) return kWalkWall;
+    const OM_WorldSector* next = world_sector(v.world, hit->portal_sector);
+    const OM_WorldEdge* entry = sector_edge(next, hit->portal_edge);
+    if (!entry || !edge_usable(v, entry)) {
+      out->brokenLink = true;
+      return kWalkWall;
+    }
+    if (hops == kMaxPortalHops) {
+      out->edge = nullptr;
+      return kWalkHopBound;
+    }
+    onHop(Crossing{sector, next, hit, z, hx, hy});
+    f32 shiftx, shifty;
+    portal_shift(v.vertices[hit->v1], v.vertices[hit->v2], v.vertices[entry->v1],
+                 v.vertices[entry->v2], &shiftx, &shifty);
+    ox = ox + shiftx;
+    oy = oy + shifty;
+    sector = next;
+    skip = entry;
+    nearest = z - (kEntrySlack + z * kEntrySlackPerUnit);
+  }
+}
 
 // ==== Textures =============================================================
 
@@ -123,7 +248,7 @@ inline Texture texture_of(const OM_Surface* t) {
   r.fh = static_cast<f32>(t->h);
   r.pow2 = (t->w & (t->w - 1)) == 0 && (t->h & (t->h - 1)) == 0 && t->step > 0 &&
            (t->step & (t->step - 1)) == 0;
-  while (r.pow2 && (1 << r.shift) < t->step) ++r.shift;
+  if (r.pow2) r.shift = __builtin_ctz(static_cast<unsigned>(t->step));
   return r;
 }
 
@@ -322,31 +447,25 @@ inline void flat_run(const View& v, u32* out, int a, int b, const FlatRows& rows
   }
 }
 
-// Band rows a .. b of the wall span of one column, into out[a .. b].
-inline void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32 ceil,
-                     f32 wallHeight) {
-  if (a >= b) return;
-  u32 color = kUnknownWallColor;
-  if (!hit.brokenLink) {
-    if (hit.edge->type == OM_EDGE_COLOR) color = hit.edge->color;
-    if (hit.edge->type == OM_EDGE_PORTAL) color = kClosedPortalColor;
-  }
-  Texture tex = {};
-  if (!hit.brokenLink && hit.edge->type == OM_EDGE_TEXTURE) tex = texture_of(hit.edge->texture);
-  if (!tex.data) {
-    for (int i = a; i < b; ++i) out[i] = color;
-    return;
-  }
-  // Texture column: one copy spans the edge along its longer whole-unit axis.
-  const OM_WorldVertex p = v.vertices[hit.edge->v1], q = v.vertices[hit.edge->v2];
+// The texture column of edge e where a ray met it at (ix, iy): one copy
+// spans the edge along its longer whole-unit axis.
+inline int wall_u(const View& v, const OM_WorldEdge* e, f32 ix, f32 iy, const Texture& tex) {
+  const OM_WorldVertex p = v.vertices[e->v1], q = v.vertices[e->v2];
   f32 dx = q.x - p.x, dy = q.y - p.y;
   int u;
   if (truncf(fabsf(dx)) > truncf(fabsf(dy)) || dy == 0.0f) {
-    u = trunc_or_zero(tex.fw * (hit.ix - p.x) / dx) % tex.w;
+    u = trunc_or_zero(tex.fw * (ix - p.x) / dx) % tex.w;
   } else {
-    u = trunc_or_zero(tex.fw * (hit.iy - p.y) / dy) % tex.w;
+    u = trunc_or_zero(tex.fw * (iy - p.y) / dy) % tex.w;
   }
-  if (u < 0) u += tex.w;
+  return u < 0 ? u + tex.w : u;
+}
+
+// Band rows a .. b of texture column u of a wall face, into out[a .. b]; the
+// face's texture rows count from screen row h2 - ceil, one copy per unit of
+// height, so they stay fixed to the face wherever the eye is.
+inline void textured_run(const View& v, u32* out, int a, int b, int r0, const Texture& tex, int u,
+                         f32 ceil, f32 wallHeight) {
   int base = r0 - v.h2;
   const int kSmall = 4194304;  // 2^22: every row sum stays below 2^23
   if (tex.pow2 && fabsf(ceil) < static_cast<f32>(kSmall) && base + a > -kSmall &&
@@ -365,12 +484,38 @@ inline void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& h
   }
 }
 
+inline void fill_run(u32* out, int a, int b, u32 color) {
+  for (int i = a; i < b; ++i) out[i] = color;
+}
+
+// Band rows a .. b of the wall span of one column, into out[a .. b].
+inline void wall_run(const View& v, u32* out, int a, int b, int r0, const Hit& hit, f32 ceil,
+                     f32 wallHeight) {
+  if (a >= b) return;
+  u32 color = kUnknownWallColor;
+  if (!hit.brokenLink) {
+    if (hit.edge->type == OM_EDGE_COLOR) color = hit.edge->color;
+    if (hit.edge->type == OM_EDGE_PORTAL) color = kClosedPortalColor;
+  }
+  Texture tex = {};
+  if (!hit.brokenLink && hit.edge->type == OM_EDGE_TEXTURE) tex = texture_of(hit.edge->texture);
+  if (!tex.data) {
+    fill_run(out, a, b, color);
+    return;
+  }
+  int u = wall_u(v, hit.edge, hit.ix, hit.iy, tex);
+  textured_run(v, out, a, b, r0, tex, u, ceil, wallHeight);
+}
+
 // Rows r0 .. r1 of `count` staged columns into the target: column j goes to
 // target column xs[j]. `stride` is 1 or 2 when the chunk is whole, every one
 // of its kChunk columns drawn and xs[j] == xs[0] + stride * j; 0 otherwise.
 inline void copy_out(const View& v, u32* pixels, const Band& band, const int* xs, int count,
                      int stride) {
-  int r0 = band.r0, r1 = band.r1, y = r0;
+  // Locals: the stores below go through u32 pointers, which the compiler
+  // must otherwise assume may change the records' fields.
+  const int r0 = band.r0, r1 = band.r1, step = v.step;
+  int y = r0;
 #if defined(__SSE2__)
   // Interlaced chunks interleave with the columns of the other parity, kept
   // by reading them back: the whole span of 2 * kChunk target columns,
@@ -378,22 +523,22 @@ inline void copy_out(const View& v, u32* pixels, const Band& band, const int* xs
   int parity = xs[0] & 1, span = xs[0] - parity;
   if (v.simd >= 1 && stride == 2 && span + 2 * kChunk <= v.W) {
     for (; y + 4 <= r1; y += 4) {
-      u32* row = pixels + v.step * y + span;
+      u32* row = pixels + step * y + span;
       for (int j = 0; j < kChunk; j += 4) {
         __m128i rows[4];
         transpose4(band.stage + j * kBandRows + (y - r0), rows);
-        for (int k = 0; k < 4; ++k) interleave_store(row + k * v.step + 2 * j, rows[k], parity);
+        for (int k = 0; k < 4; ++k) interleave_store(row + k * step + 2 * j, rows[k], parity);
       }
     }
   }
   if (v.simd >= 1 && stride == 1) {
     for (; y + 4 <= r1; y += 4) {
-      u32* row = pixels + v.step * y + xs[0];
+      u32* row = pixels + step * y + xs[0];
       for (int j = 0; j < kChunk; j += 4) {
         __m128i rows[4];
         transpose4(band.stage + j * kBandRows + (y - r0), rows);
         for (int k = 0; k < 4; ++k) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(row + k * v.step + j), rows[k]);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(row + k * step + j), rows[k]);
         }
       }
     }
@@ -402,7 +547,7 @@ inline void copy_out(const View& v, u32* pixels, const Band& band, const int* xs
   (void)stride;
 #endif
   for (; y < r1; ++y) {
-    u32* row = pixels + v.step * y;
+    u32* row = pixels + step * y;
     const u32* src = band.stage + (y - r0);
     for (int j = 0; j < count; ++j) row[xs[j]] = src[j * kBandRows];
   }
@@ -432,31 +577,37 @@ inline u32 float_bits(f32 f) {
 // this call asks for them.
 inline void reset_flat_caches(Band* band) {
   band->ceilings.last = band->floors.last = 0;
+  band->ceilings.clock = band->floors.clock = 0;
   // Empty entries, at the end from which their rows grow: no request fits.
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < kFlatEntries; ++i) {
     band->ceilings.entries[i].heightBits = band->floors.entries[i].heightBits = 0;
+    band->ceilings.entries[i].used = band->floors.entries[i].used = 0;
     band->ceilings.entries[i].from = band->ceilings.entries[i].to = 0;
     band->floors.entries[i].from = band->floors.entries[i].to = band->r1 - band->r0;
   }
 }
 
 // The per-row constants of a floor or ceiling at this height, valid at least
-// for band rows from .. to. Ceilings ask from the top, floors down to the
-// bottom, so what an entry holds stays one run of rows.
+// for band rows from .. to. What an entry holds stays one run of rows: a
+// request beside it fills the gap too.
 inline const FlatRows& fill_flat_cache(const View& v, int r0, FlatCaches* caches, f32 height,
                                        int from, int to) {
   u32 bits = float_bits(height);
   int k = -1;
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < kFlatEntries; ++i) {
     if (caches->entries[i].heightBits == bits) k = i;
   }
   if (k < 0) {
-    k = 1 - caches->last;
+    k = 0;
+    for (int i = 1; i < kFlatEntries; ++i) {
+      if (caches->entries[i].used < caches->entries[k].used) k = i;
+    }
     caches->entries[k].heightBits = bits;
     caches->entries[k].to = caches->entries[k].from;
   }
   caches->last = k;
   FlatCache& cache = caches->entries[k];
+  cache.used = ++caches->clock;
   // Empty (just taken over, or unused so far in this band): start where asked.
   if (cache.from >= cache.to) cache.from = cache.to = from;
   f32 numerator = v.camz - height;
@@ -469,6 +620,17 @@ inline const FlatRows& fill_flat_cache(const View& v, int r0, FlatCaches* caches
     cache.to = to;
   }
   return cache.rows;
+}
+
+// Band rows from .. to of a floor or ceiling at this height, seen from the
+// eye: the entry used last, when it holds them.
+inline const FlatRows& flat_rows(const View& v, Band* band, FlatCaches* caches, f32 height,
+                                 int from, int to) {
+  const FlatCache& last = caches->entries[caches->last];
+  if (last.heightBits == float_bits(height) && from >= last.from && to <= last.to) {
+    return last.rows;
+  }
+  return fill_flat_cache(v, band->r0, caches, height, from, to);
 }
 
 // Most columns ask for rows that the entry used last already holds: the
@@ -485,5 +647,9 @@ inline const FlatRows& floor_rows(const View& v, Band* band, f32 height, int fro
   if (last.heightBits == float_bits(height) && from >= last.from) return last.rows;
   return fill_flat_cache(v, band->r0, &band->floors, height, from, band->r1 - band->r0);
 }
+
+// Heights mode's column x into the band's rows of out: every row written
+// (render_heights.cpp).
+bool draw_column_heights(const View& v, Band* band, int x, u32* out);
 
 }  // namespace render

@@ -37,14 +37,28 @@ OM_Surface* usable(OM_Surface* t) {
 
 u32 texel(OM_Surface* t, int u, int v) { return t->data[u + t->step * v]; }
 
-// One pixel of a floor or ceiling at the given height.
-u32 flat_pixel(OM_Surface* tex, f32 height, int x, int y, int W2, int H2, int H) {
+bool same_point(const OM_WorldVertex* a, const OM_WorldVertex* b) {
+  return a->x == b->x && a->y == b->y;
+}
+
+// Edges a and b join the same two points.
+bool coincide(OM_WorldEdge* a, OM_WorldEdge* b) {
+  OM_WorldVertex* p = world_vertex(world, a->v1);
+  OM_WorldVertex* q = world_vertex(world, a->v2);
+  OM_WorldVertex* r = world_vertex(world, b->v1);
+  OM_WorldVertex* t = world_vertex(world, b->v2);
+  return (same_point(p, r) && same_point(q, t)) || (same_point(p, t) && same_point(q, r));
+}
+
+// One pixel of floor (ceilingHeight unused) or ceiling.
+u32 flat_pixel(OM_Surface* tex, bool ceiling, f32 ceilingHeight, int x, int y, int W2, int H2,
+               int H) {
   if (!tex) return kMagenta;
   Camera* cam = OM_camera;
   f32 c = cosf(cam->object.angle);
   f32 s = sinf(cam->object.angle);
   f32 yd = static_cast<f32>(y - H2) / static_cast<f32>(H);
-  f32 zd = (cam->object.z - height) / yd;
+  f32 zd = ceiling ? (cam->object.z - ceilingHeight) / yd : cam->object.z / yd;
   f32 xd = (static_cast<f32>(x - W2) / static_cast<f32>(H)) * zd;
   f32 wy = cam->object.y + xd * c + zd * s;
   f32 wx = cam->object.x + zd * c - xd * s;
@@ -72,6 +86,9 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     OM_WorldSector* sector = player->sector;
     OM_WorldEdge* curEdge = nullptr;
     OM_WorldEdge* hitEdge = nullptr;
+    // After a hop: how near an edge may be (the entry distance less a
+    // rounding slack), and the entry edge's ends, which no edge taken may share.
+    f32 nearest = -INFINITY;
     f32 z = 0, ix = 0, iy = 0;
     bool drawn = true;
     bool brokenPortal = false;
@@ -88,7 +105,8 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
         f32 hx, hy;
         if (!OM_LineIntersect(ox, oy, ex, ey, p->x, p->y, q->x, q->y, &hx, &hy)) continue;
         f32 d = OM_LineLength(ox, oy, hx, hy);
-        if (d < z) {
+        if (curEdge && coincide(e, curEdge)) continue;
+        if (d < z && d >= nearest) {
           z = d;
           hitEdge = e;
           ix = hx;
@@ -111,6 +129,7 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
       }
       sector = world_sector(world, hitEdge->portal_sector);
       curEdge = target;
+      nearest = z - (1.0f / 1024.0f + z * (1.0f / 65536.0f));
       // The midpoint shift spelled out here rather than shared with the
       // renderer, so that a fault in one shows against the other.
       OM_WorldVertex* a = world_vertex(world, hitEdge->v1);
@@ -129,7 +148,7 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     z = z * cosf(rayAngle);
     f32 wallHeight = projectionDistance / z;
     f32 ceil = wallHeight * (sector->ceilingHeight - cam->object.z);
-    f32 floor = wallHeight * (cam->object.z - sector->floorHeight);
+    f32 floor = wallHeight * (cam->object.z + sector->floorHeight);
     int y0 = static_cast<int>(OM_MaxF32(OM_MinF32(h2 - ceil, static_cast<f32>(H)), 0.0f));
     int y1 = static_cast<int>(OM_MaxF32(OM_MinF32(h2 + floor, static_cast<f32>(H)), 0.0f));
 
@@ -157,7 +176,7 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     u32* column = projection->data + x;
     for (int y = 0; y < y0; ++y) {
       column[projection->step * y] =
-          flat_pixel(usable(sector->ceilingTexture), sector->ceilingHeight, x, y, w2, h2, H);
+          flat_pixel(usable(sector->ceilingTexture), true, sector->ceilingHeight, x, y, w2, h2, H);
     }
     for (int y = y0; y < y1; ++y) {
       u32 pixel = kMagenta;
@@ -176,7 +195,7 @@ void reference_draw_game_viewport(OM_Surface* projection, int firstColumn, int c
     }
     for (int y = OM_MaxI32(y1, 0); y < H; ++y) {
       column[projection->step * y] =
-          flat_pixel(usable(sector->floorTexture), sector->floorHeight, x, y, w2, h2, H);
+          flat_pixel(usable(sector->floorTexture), false, 0.0f, x, y, w2, h2, H);
     }
   }
 }

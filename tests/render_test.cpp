@@ -1,14 +1,18 @@
 // The first-person renderer: the reference at every vector level, worked pixels, broken input.
+#include "render.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "grid_support.h"
+#include "math.h"
 #include "object_camera.h"
 #include "object_player.h"
 #include "ombrix.h"
-#include "render.h"
 #include "render_reference.h"
 #include "scene_support.h"
 #include "surface.h"
@@ -17,6 +21,7 @@
 namespace {
 
 const u32 kUntouched = 0x12345678, kRed = 0xFFFF0000, kMagenta = 0xFFFF00FF;
+const u32 kBlack = 0xFF000000;  // heights mode's background
 const u32 kDummyTag = 1, kWallTag = 2, kFlatTag = 3;
 const f32 kPi = 3.14159265f, kFov = 1.134464f;
 
@@ -133,6 +138,25 @@ class Render : public ::testing::Test {
       draw_game_viewport(&fast.window);
       EXPECT_TRUE(same(fast, both));
     }
+  }
+
+  // Heights mode writes every pixel of the target, the same at every vector
+  // level, whole or in two interlaced calls.
+  void expect_whole_heights_frame(int w, int h) {
+    SavedGlobals restore;
+    heights_mode = 1;
+    OM_Surface* frames[3];
+    for (int level = 0; level <= 2; ++level) {
+      renderer_simd = level;
+      interlace = level > 0;
+      frames[level] = blank(w, h);
+      for (int call = 0; call <= interlace; ++call) draw_game_viewport(frames[level]);
+    }
+    size_t bytes = static_cast<size_t>(w) * h * 4;
+    EXPECT_EQ(std::count(frames[0]->data, frames[0]->data + w * h, kUntouched), 0);
+    EXPECT_EQ(memcmp(frames[0]->data, frames[1]->data, bytes), 0) << "SSE2";
+    EXPECT_EQ(memcmp(frames[0]->data, frames[2]->data, bytes), 0) << "AVX2";
+    for (OM_Surface* f : frames) OM_DestroySurface(f);
   }
 
   SavedGlobals saved;
@@ -263,6 +287,7 @@ TEST_F(Render, PurposeBuiltWorlds) {
   for (int i = 0; i < 80 * 60; ++i) ASSERT_EQ(s->data[i], kUntouched);
   OM_DestroySurface(s);
   expect_reference_frame(80, 60);
+  expect_whole_heights_frame(80, 60);
   draw_portals = 0;
   expect_reference_frame(80, 60);
   draw_portals = 1;
@@ -279,6 +304,7 @@ TEST_F(Render, PurposeBuiltWorlds) {
   for (f32 angle : {-kPi / 2, 0.0f, kPi / 2, kPi, 0.7f}) {
     place(0.25f, 0.2f, 0.5f, angle, 0);
     expect_reference_frame(160, 120);
+    expect_whole_heights_frame(160, 120);
   }
   free_world(world);
   OM_DestroySurface(odd);
@@ -294,6 +320,7 @@ TEST_F(Render, DegenerateCameras) {
   for (f32 z : {1.0f, 1.5f, 0.0f, -0.5f}) {
     place(1, 1.5f, z, 0.2f, 0);
     expect_reference_frame(320, 240);
+    expect_whole_heights_frame(320, 240);
   }
 
   const f32 inf = std::numeric_limits<f32>::infinity();
@@ -311,6 +338,7 @@ TEST_F(Render, DegenerateCameras) {
     camera.fov = c[4];
     camera.view_distance = c[5];
     expect_reference_frame(64, 48);
+    expect_whole_heights_frame(64, 48);
   }
 }
 
@@ -365,6 +393,10 @@ TEST_F(Render, BrokenEdgesAndTexturesOfAnySize) {
 // Column 320 looks along y = 1 at the far wall x = 6 of a strip of two rooms,
 // x 0 .. 2 and 2 .. 6, joined at x = 2. From x = 3 the wall is 3 units away
 // (167.4 pixels per unit of height), from x = 1 through the portal 5 (100.5).
+// The classic look adds the floor height to the eye height and draws the
+// floor rows as if at 0: a raised floor lower. Heights mode draws each
+// floor at its height, and raising the eye, every floor and every ceiling
+// together changes no pixel there.
 TEST_F(Render, FloorsAppearAtTheirHeights) {
   const f32 strip[][2] = {{0, 0}, {2, 0}, {2, 2}, {0, 2}, {6, 0}, {6, 2}};
   world = make_world(strip, 6);
@@ -377,21 +409,20 @@ TEST_F(Render, FloorsAppearAtTheirHeights) {
   struct Case {
     const char* what;
     f32 x, eye, nearFloor, farFloor;
-    int line;  // the far room's first floor row in column 320
+    int classic, heights;  // the far room's first floor row in column 320
   };
   const Case cases[] = {
-      {"floor at 0", 3, 0.5f, 0, 0, 323},
-      {"raised floor: higher", 3, 0.5f, 0, 0.25f, 281},
-      {"lowered floor: lower", 3, 0.5f, 0, -0.25f, 365},
-      {"eye below the floor", 3, 0.5f, 0, 1.0f, 156},
-      {"through the portal: the far room's floor", 1, 0.5f, -1.0f, 0.25f, 265},
+      {"floor at 0", 3, 0.5f, 0, 0, 323, 323},
+      {"raised floor", 3, 0.5f, 0, 0.25f, 365, 281},
+      {"lowered floor", 3, 0.5f, 0, -0.25f, 281, 365},
+      {"eye below the floor", 3, 0.5f, 0, 1.0f, 480, 156},
+      {"through the portal: the far room's floor", 1, 0.5f, -1.0f, 0.25f, 315, 265},
   };
   auto floor_line = [](OM_Surface* s) {
     int y = s->h;
     while (y > 0 && tag_of(pixel(s, 320, y - 1)) == kFlatTag) --y;
     return y;
   };
-  // Raising the eye, every floor and every ceiling together changes no pixel.
   auto set_heights = [&](const Case& c, f32 lift) {
     place(c.x, 1, c.eye + lift, 0, c.x < 2 ? 0 : 1);
     world_sector(world, 0)->floorHeight = c.nearFloor + lift;
@@ -402,9 +433,13 @@ TEST_F(Render, FloorsAppearAtTheirHeights) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     set_heights(c, 0);
+    heights_mode = 0;
     draw_game_viewport(a);
-    EXPECT_EQ(floor_line(a), c.line);
+    EXPECT_EQ(floor_line(a), c.classic);
     expect_reference_frame(640, 480);
+    heights_mode = 1;
+    draw_game_viewport(a);
+    EXPECT_EQ(floor_line(a), c.heights);
     set_heights(c, 0.75f);
     draw_game_viewport(b);
     EXPECT_EQ(memcmp(a->data, b->data, 640 * 480 * 4), 0);
@@ -439,3 +474,197 @@ TEST_F(Render, SeveralFloorHeightsMatchTheReference) {
 }
 
 }  // namespace
+
+// ---- Heights mode ----------------------------------------------------------
+
+// Random views of a world, the eye between floor and ceiling: x, y inside
+// some room, found by get_sector_at.
+template <class Each>
+void random_views(OM_World* w, unsigned seed, int count, f32 size, f32 ceiling, Each each) {
+  srand(seed);
+  auto unit = [] { return static_cast<f32>(rand()) / static_cast<f32>(RAND_MAX); };
+  for (int n = 0; n < count;) {
+    f32 x = unit() * size, y = unit() * size;
+    OM_WorldSector* s = get_sector_at(w, x, y);
+    if (!s) continue;
+    f32 eye = s->floorHeight +
+              (0.02f + 0.96f * unit()) * (OM_MinF32(s->ceilingHeight, ceiling) - s->floorHeight);
+    each(x, y, eye, (unit() - 0.5f) * 7.0f, static_cast<int>(world_sector_index(w, s)));
+    ++n;
+  }
+}
+
+// Where every room has floor 0 and the same ceiling and textures, heights
+// mode draws the classic picture in every column the classic look draws
+// (and, by expect_whole_heights_frame, at every level and interlaced).
+TEST_F(Render, HeightsModeDrawsTheClassicPictureWhereNothingDiffers) {
+  OM_World* grid = make_grid_world(8);
+  OM_World* sample = load_world(OM_SOURCE_DIR "/examples/sample.world");
+  ASSERT_TRUE(grid && sample);
+  struct Uniform {
+    OM_World* w;
+    f32 size, ceiling;
+  } worlds[] = {{scene, 6, 1.5f}, {grid, 8, 1.5f}, {sample, 14, 2.5f}};
+  for (const Uniform& u : worlds) {
+    use_pattern_textures(u.w, wall, flat);
+    for (reg i = 0; i < world_sector_count(u.w); ++i) {
+      world_sector(u.w, i)->floorHeight = 0;
+      world_sector(u.w, i)->ceilingHeight = u.ceiling;
+    }
+    world = u.w;
+    random_views(u.w, 19, 60, u.size, u.ceiling, [&](f32 x, f32 y, f32 z, f32 angle, int sector) {
+      SCOPED_TRACE(testing::Message()
+                   << "(" << x << ", " << y << ") z " << z << " angle " << angle);
+      place(x, y, z, angle, sector);
+      int w = sector % 2 ? 160 : 640, h = w * 3 / 4, differing = 0;
+      OM_Surface *classic = blank(w, h), *heights = blank(w, h);
+      draw_game_viewport(classic);
+      heights_mode = 1;
+      draw_game_viewport(heights);
+      heights_mode = 0;
+      for (int i = 0; i < w * h; ++i) {
+        differing += classic->data[i % w] != kUntouched && heights->data[i] != classic->data[i];
+      }
+      EXPECT_EQ(differing, 0);
+      expect_whole_heights_frame(w, h);
+      for (OM_Surface* t : {classic, heights}) OM_DestroySurface(t);
+    });
+  }
+  world = scene;
+  release_world(grid);
+  release_world(sample);
+}
+
+// A room x 0 .. 4 (floor 0, ceiling 2) joined at x = 4 to one x 4 .. 8 (floor
+// 0.25, ceiling 1.5). From (1, 1) with the eye at 0.5, column 320 meets the
+// portal at distance 3 (167.43 pixels per unit) and the far wall at 7
+// (71.76): the upper step ends at 240 - 167.43 = 72.6, the lower one
+// begins at 240 + 167.43 / 4 = 281.9 and ends where the near floor begins,
+// 240 + 167.43 / 2 = 323.7; the far wall spans 240 -+ 71.76 down to 257.9.
+TEST_F(Render, StepsBeginAndEndWhereTheyShould) {
+  const f32 strip[][2] = {{0, 0}, {4, 0}, {4, 2}, {0, 2}, {8, 0}, {8, 2}};
+  world = make_world(strip, 6);
+  OM_Surface* nearFloor = make_pattern_texture(64, 64, 10);
+  OM_Surface* farFloor = make_pattern_texture(64, 64, 11);
+  OM_Surface* farCeiling = make_pattern_texture(64, 64, 12);
+  OM_Surface* own = make_pattern_texture(64, 64, 13);
+  const OM_WorldEdge near[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
+                               textured_edge(2, 3, wall), textured_edge(3, 0, wall)};
+  const OM_WorldEdge far[] = {textured_edge(1, 4, wall), textured_edge(4, 5, wall),
+                              textured_edge(5, 2, wall), portal_edge(2, 1, 0, 1)};
+  add_sector(world, 0, 2, nearFloor, flat, near, 4);
+  add_sector(world, 0.25f, 1.5f, farFloor, farCeiling, far, 4);
+  world->textures[2] = own;
+  heights_mode = 1;
+  OM_Surface* s = blank(640, 480);
+  // Rows 0 .. 72 the upper step, then the far ceiling, the wall, the far
+  // floor, the lower step (281 .. 323) and the near floor. The step's
+  // texture rows count from its top, 16 to its 0.25 units, wherever the eye
+  // is: an eye 0.125 higher puts the step 20.9 rows lower.
+  const int bounds[] = {0, 72, 168, 257, 281, 323, 480};
+  for (int portalStep : {0, 3}) {
+    world_edge(world, 0, 1)->portal_step = static_cast<u16>(portalStep);
+    u32 upper = portalStep ? 13 : 12, lower = portalStep ? 13 : 11;
+    const u32 tags[] = {upper, 12, kWallTag, 11, lower, 10};
+    place(1, 1, 0.5f, 0, 0);
+    draw_game_viewport(s);
+    for (int part = 0; part < 6; ++part) {
+      for (int y = bounds[part]; y < bounds[part + 1]; ++y) {
+        ASSERT_EQ(tag_of(pixel(s, 320, y)), tags[part]) << "row " << y << " step " << portalStep;
+      }
+    }
+    for (int lift : {0, 21}) {
+      place(1, 1, lift ? 0.625f : 0.5f, 0, 0);
+      draw_game_viewport(s);
+      EXPECT_EQ(pixel(s, 320, 281 + lift) & 0xFFFF00, lower << 16);
+      EXPECT_EQ(pixel(s, 320, 322 + lift) & 0xFFFF00, lower << 16 | 15 << 8);
+      EXPECT_NE(tag_of(pixel(s, 320, 323 + lift)), lower);
+    }
+  }
+  world->textures[2] = nullptr;
+  for (OM_Surface* t : {nearFloor, farFloor, farCeiling, own, s}) OM_DestroySurface(t);
+  free_world(world);
+}
+
+// Heights mode writes every pixel of every column: rays that reach the view
+// distance, or the hop bound across the large grid, end on the background.
+// The vector levels and the interlaced halves agree with the plain full frame.
+TEST_F(Render, HeightsModeLeavesNoOldPixels) {
+  OM_World* sample = load_world(OM_SOURCE_DIR "/examples/sample.world");
+  OM_World* grid = make_grid_world(255);
+  ASSERT_TRUE(sample && grid);
+  heights_mode = 1;
+  struct Case {
+    OM_World* w;
+    f32 size;
+    int views;
+  } cases[] = {{sample, 14, 40}, {grid, 255, 12}};
+  for (const Case& c : cases) {
+    use_pattern_textures(c.w, wall, flat);
+    world = c.w;
+    random_views(c.w, 7, c.views, c.size, 10, [&](f32 x, f32 y, f32 z, f32 angle, int sector) {
+      SCOPED_TRACE(testing::Message()
+                   << "(" << x << ", " << y << ") z " << z << " angle " << angle);
+      place(x, y, z, angle, sector);
+      expect_whole_heights_frame(320, 240);
+    });
+  }
+  thePlayer.sector = nullptr;  // outside every room: the background
+  OM_Surface* s = blank(64, 48);
+  draw_game_viewport(s);
+  EXPECT_EQ(std::count(s->data, s->data + 64 * 48, kBlack), 64 * 48);
+  OM_DestroySurface(s);
+  world = scene;
+  release_world(sample);
+  release_world(grid);
+}
+
+// A U-shaped room whose arms a square room joins, entered a second time from
+// it, and a room wound around a pillar, joined to itself along the cut: rays
+// go on past where they came in, in both looks, and meet a wall.
+TEST_F(Render, RoomsThatAreNotConvexHaveNoStaleColumns) {
+  const f32 u[][2] = {{0, 0}, {2, 0}, {2, 2}, {4, 2}, {4, 0}, {6, 0}, {6, 4}, {0, 4}};
+  OM_World* arms = make_world(u, 8);
+  const OM_WorldEdge uRoom[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
+                                textured_edge(2, 3, wall), portal_edge(3, 4, 1, 1),
+                                textured_edge(4, 5, wall), textured_edge(5, 6, wall),
+                                textured_edge(6, 7, wall), textured_edge(7, 0, wall)};
+  const OM_WorldEdge square[] = {textured_edge(1, 4, wall), portal_edge(4, 3, 0, 3),
+                                 textured_edge(3, 2, wall), portal_edge(2, 1, 0, 1)};
+  add_sector(arms, 0, 2, flat, flat, uRoom, 8);
+  add_sector(arms, 0, 2, flat, flat, square, 4);
+  const f32 r[][2] = {{3, 0}, {6, 0}, {6, 6}, {0, 6}, {0, 0},
+                      {3, 2}, {2, 2}, {2, 4}, {4, 4}, {4, 2}};
+  OM_World* ring = make_world(r, 10);
+  const OM_WorldEdge around[] = {
+      textured_edge(0, 1, wall), textured_edge(1, 2, wall), textured_edge(2, 3, wall),
+      textured_edge(3, 4, wall), textured_edge(4, 0, wall), portal_edge(0, 5, 0, 11),
+      textured_edge(5, 6, wall), textured_edge(6, 7, wall), textured_edge(7, 8, wall),
+      textured_edge(8, 9, wall), textured_edge(9, 5, wall), portal_edge(5, 0, 0, 5)};
+  add_sector(ring, 0, 2, flat, flat, around, 12);
+  struct Case {
+    OM_World* w;
+    View view;
+  } cases[] = {{arms, {1, 1, 0.5f, 0, 0}},      {arms, {5, 1, 0.5f, kPi, 0}},
+               {arms, {3, 1, 0.5f, 0.2f, 1}},   {ring, {1.5f, 1, 0.5f, 0, 0}},
+               {ring, {4.5f, 1, 0.5f, kPi, 0}}, {ring, {5, 3, 1.5f, -2.0f, 0}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "(" << c.view.x << ", " << c.view.y << ")");
+    world = c.w;
+    place(c.view);
+    for (int look = 0; look <= 1; ++look) {
+      heights_mode = look;
+      OM_Surface* s = blank(320, 240);
+      draw_game_viewport(s);
+      // No old pixels, nor the background where a wall should be.
+      EXPECT_EQ(std::count(s->data, s->data + 320 * 240, kUntouched), 0) << "heights " << look;
+      EXPECT_EQ(std::count(s->data, s->data + 320 * 240, kBlack), 0) << "heights " << look;
+      OM_DestroySurface(s);
+    }
+    heights_mode = 0;
+    expect_reference_frame(320, 240);
+  }
+  world = scene;
+  free_world(arms);
+  free_world(ring);
+}
