@@ -20,3 +20,9 @@ typedef void (*BenchSummary)(const BenchResults& results);
 
 // Called from a static initialiser; summaries print in the order added.
 bool bench_add_summary(BenchSummary summary);
+
+// Draws the current view in heights mode (full, or two interlaced calls)
+// into a target of a colour no texture has: true when every pixel was
+// written and the picture is the one drawn whole without vector
+// instructions, the check every timed heights frame passes first.
+bool heights_frame_sound(int interlaced);

@@ -147,29 +147,6 @@ OM_World* sample_world() {
   return sample;
 }
 
-// A heights mode frame (full, or two interlaced calls) into a target of a
-// colour no texture has: every pixel must be written, and the picture must
-// be the one drawn whole without vector instructions.
-[[gnu::noinline]] bool heights_frame_sound(int interlaced) {
-  const int w = 640, h = 480;
-  size_t bytes = static_cast<size_t>(w) * h * 4;
-  OM_Surface* fast = OM_CreateSurface(w, h);
-  OM_Surface* plain = OM_CreateSurface(w, h);
-  for (int i = 0; i < w * h; ++i) fast->data[i] = plain->data[i] = 0x12345678;
-  SavedGlobals restore;
-  interlace = interlaced;
-  draw_game_viewport(fast);
-  if (interlaced) draw_game_viewport(fast);
-  interlace = 0;
-  renderer_simd = 0;
-  draw_game_viewport(plain);
-  bool sound = memcmp(fast->data, plain->data, bytes) == 0;
-  for (int i = 0; i < w * h; ++i) sound = sound && plain->data[i] != 0x12345678;
-  OM_DestroySurface(fast);
-  OM_DestroySurface(plain);
-  return sound;
-}
-
 // One view of the built-in world (sample 0) or the sample world (1) in the
 // classic look or heights mode, 640 x 480, the best vector level.
 void look_frame(benchmark::State& state, int sample, View view, int heights, int interlaced) {
@@ -244,6 +221,29 @@ void BM_FrameCopy(benchmark::State& state) {
 }
 
 }  // namespace
+
+// A heights mode frame (full, or two interlaced calls) into a target of a
+// colour no texture has: every pixel must be written, and the picture must
+// be the one drawn whole without vector instructions.
+[[gnu::noinline]] bool heights_frame_sound(int interlaced) {
+  const int w = 640, h = 480;
+  size_t bytes = static_cast<size_t>(w) * h * 4;
+  OM_Surface* fast = OM_CreateSurface(w, h);
+  OM_Surface* plain = OM_CreateSurface(w, h);
+  for (int i = 0; i < w * h; ++i) fast->data[i] = plain->data[i] = 0x12345678;
+  SavedGlobals restore;
+  interlace = interlaced;
+  draw_game_viewport(fast);
+  if (interlaced) draw_game_viewport(fast);
+  interlace = 0;
+  renderer_simd = 0;
+  draw_game_viewport(plain);
+  bool sound = memcmp(fast->data, plain->data, bytes) == 0;
+  for (int i = 0; i < w * h; ++i) sound = sound && plain->data[i] != 0x12345678;
+  OM_DestroySurface(fast);
+  OM_DestroySurface(plain);
+  return sound;
+}
 
 #define OM_BENCH(name, ...)                   \
   BENCHMARK_CAPTURE(frame, name, __VA_ARGS__) \
