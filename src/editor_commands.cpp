@@ -43,16 +43,6 @@ const f32 kHeightStep = 0.125f;
 const u32 kWallColours[] = {0xFFB04030, 0xFF40A050, 0xFF4060C0, 0xFFC0C0C0};
 const reg kWallColourCount = sizeof kWallColours / sizeof kWallColours[0];
 
-void say(const char* format, ...) OM_FORMAT(1, 2);
-void say(const char* format, ...) {
-  char line[200];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  OM_Print(line);
-}
-
 // Indices in lines: no world holds more than 65536 of anything.
 unsigned n(reg v) { return (unsigned)v; }
 const char* plural(reg v) { return v == 1 ? "" : "s"; }
@@ -291,7 +281,7 @@ const OM_WorldSector* height_source(reg made) {
 void close_drawing(RV_Editor_Data* d) {
   reg count = corner_count(d);
   if (count < 3) {
-    say("The outline needs three corners to close: it has %u", n(count));
+    OM_PrintFormat("The outline needs three corners to close: it has %u", n(count));
     return;
   }
   for (reg k = 0; k < count; ++k) {  // existing vertices where they now stand
@@ -301,7 +291,7 @@ void close_drawing(RV_Editor_Data* d) {
   }
   char why[160];
   if (!world_outline_ok(corner(d, 0), count, why, sizeof why)) {
-    say("The outline cannot close: %s", why);
+    OM_PrintFormat("The outline cannot close: %s", why);
     return;
   }
   RV_Editor_Edit e =
@@ -311,7 +301,7 @@ void close_drawing(RV_Editor_Data* d) {
   if (!world_add_sector(world, corner(d, 0), count, 0.0f, 1.0f, &style, &made, &portals, why,
                         sizeof why)) {
     RV_Editor_AbandonEdit(d, e);
-    say("The sector cannot be made: %s", why);
+    OM_PrintFormat("The sector cannot be made: %s", why);
     return;
   }
   OM_WorldSector* s = world_sector(world, made);
@@ -321,8 +311,9 @@ void close_drawing(RV_Editor_Data* d) {
   }
   end_drawing(d);
   RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
-  say("Sector %u made: %u corners, %u portal%s, floor %g, ceiling %g%s", n(made), n(count),
-      n(portals), plural(portals), s->floorHeight, s->ceilingHeight, RV_Editor_UndoNote(d, e));
+  OM_PrintFormat("Sector %u made: %u corners, %u portal%s, floor %g, ceiling %g%s", n(made),
+                 n(count), n(portals), plural(portals), s->floorHeight, s->ceilingHeight,
+                 RV_Editor_UndoNote(d, e));
 }
 
 void cancel_drawing(RV_Editor_Data* d) {
@@ -335,40 +326,42 @@ void cancel_drawing(RV_Editor_Data* d) {
   }
   end_drawing(d);
   if (splits == 0) {
-    say("Drawing cancelled");
+    OM_PrintFormat("Drawing cancelled");
   } else if (undone) {
-    say("Drawing cancelled; the %d edge split%s it made are undone", splits, plural(splits));
+    OM_PrintFormat("Drawing cancelled; the %d edge split%s it made are undone", splits,
+                   plural(splits));
   } else {
-    say("Drawing cancelled; its %d edge split%s stay (Ctrl+Z takes them back)", splits,
-        plural(splits));
+    OM_PrintFormat("Drawing cancelled; its %d edge split%s stay (Ctrl+Z takes them back)", splits,
+                   plural(splits));
   }
 }
 
 void start_drawing(RV_Editor_Data* d) {
   if (drawing(d)) {
-    say("Already drawing: click corners; Enter closes, Backspace takes one back, Escape cancels");
+    OM_PrintFormat(
+        "Already drawing: click corners; Enter closes, Backspace takes one back, Escape cancels");
     return;
   }
   if (!d->corners) d->corners = OM_CreateCollection(8, sizeof(OM_Corner));
   if (!d->corners) {
-    say("Cannot draw: out of memory");
+    OM_PrintFormat("Cannot draw: out of memory");
     return;
   }
   end_drawing(d);
   d->flag |= RV_EDITOR_DRAWING;
   d->flag &= ~RV_EDITOR_LINE_DRAGGED;
-  say("Drawing a sector: click its corners; the first corner again or Enter closes it");
+  OM_PrintFormat("Drawing a sector: click its corners; the first corner again or Enter closes it");
 }
 
 void take_back_corner(RV_Editor_Data* d) {
   reg count = corner_count(d);
   if (!drawing(d)) {
-    say("Backspace takes back the last corner of a drawing: Insert starts one");
+    OM_PrintFormat("Backspace takes back the last corner of a drawing: Insert starts one");
   } else if (count == 0) {
-    say("The drawing has no corner to take back: Escape leaves drawing mode");
+    OM_PrintFormat("The drawing has no corner to take back: Escape leaves drawing mode");
   } else {
     d->corners->length = count - 1;
-    say("Corner %u taken back", n(count));
+    OM_PrintFormat("Corner %u taken back", n(count));
   }
 }
 
@@ -380,9 +373,9 @@ void corner_clicked(RV_Editor_Data* d, reg k, int clicks) {
   if (k == 0 && count >= 3) {
     close_drawing(d);
   } else if (k == 0) {
-    say("The outline needs three corners to close: it has %u", n(count));
+    OM_PrintFormat("The outline needs three corners to close: it has %u", n(count));
   } else {
-    say("Corner %u refused: it is corner %u again", n(count + 1), n(k + 1));
+    OM_PrintFormat("Corner %u refused: it is corner %u again", n(count + 1), n(k + 1));
   }
 }
 
@@ -473,13 +466,14 @@ void draw_outline(OM_Widget* view, OM_Surface* s, RV_Editor_Data* d) {
 
 bool refused_while_drawing(const RV_Editor_Data* d) {
   if (!drawing(d)) return false;
-  say("Finish the drawing first: Enter closes the outline, Escape cancels it");
+  OM_PrintFormat("Finish the drawing first: Enter closes the outline, Escape cancels it");
   return true;
 }
 
 void delete_vertex(RV_Editor_Data* d) {
   if (!(d->flag & RV_EDITOR_VERTEX_SELECTED) || !world_vertex(world, d->selectedVertex)) {
-    say("Select a vertex first: Delete removes it (Shift+Delete removes the selected sector)");
+    OM_PrintFormat(
+        "Select a vertex first: Delete removes it (Shift+Delete removes the selected sector)");
     return;
   }
   reg v = d->selectedVertex;
@@ -490,22 +484,22 @@ void delete_vertex(RV_Editor_Data* d) {
   char why[160];
   if (!world_delete_vertex(world, v, &style, &removed, why, sizeof why)) {
     RV_Editor_AbandonEdit(d, e);
-    say("Vertex %u cannot be deleted: %s", n(v), why);
+    OM_PrintFormat("Vertex %u cannot be deleted: %s", n(v), why);
     return;
   }
   RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
   if (removed == 0) {
-    say("Vertex %u deleted%s", n(v), RV_Editor_UndoNote(d, e));
+    OM_PrintFormat("Vertex %u deleted%s", n(v), RV_Editor_UndoNote(d, e));
   } else {
-    say("Vertex %u deleted, and %u sector%s left with fewer than three corners%s", n(v), n(removed),
-        plural(removed), RV_Editor_UndoNote(d, e));
+    OM_PrintFormat("Vertex %u deleted, and %u sector%s left with fewer than three corners%s", n(v),
+                   n(removed), plural(removed), RV_Editor_UndoNote(d, e));
   }
 }
 
 void delete_sector(RV_Editor_Data* d) {
   reg s = d->selectedSector;
   if (!world_sector(world, s)) {
-    say("There is no sector to delete");
+    OM_PrintFormat("There is no sector to delete");
     return;
   }
   RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_RECORD, 0);
@@ -513,26 +507,29 @@ void delete_sector(RV_Editor_Data* d) {
   char why[160];
   if (!world_delete_sector(world, s, &style, why, sizeof why)) {
     RV_Editor_AbandonEdit(d, e);
-    say("Sector %u cannot be deleted: %s", n(s), why);
+    OM_PrintFormat("Sector %u cannot be deleted: %s", n(s), why);
     return;
   }
   RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
-  say("Sector %u deleted; portals into it are walls now%s", n(s), RV_Editor_UndoNote(d, e));
+  OM_PrintFormat("Sector %u deleted; portals into it are walls now%s", n(s),
+                 RV_Editor_UndoNote(d, e));
 }
 
 void change_height(RV_Editor_Data* d, bool ceiling, f32 by) {
   OM_WorldSector* s = world_sector(world, d->selectedSector);
   if (!s) {
-    say("There is no sector to raise or lower");
+    OM_PrintFormat("There is no sector to raise or lower");
     return;
   }
   f32 floor = s->floorHeight + (ceiling ? 0.0f : by);
   f32 top = s->ceilingHeight + (ceiling ? by : 0.0f);
   if (floor > top) {
     if (ceiling) {
-      say("Sector %u: the ceiling cannot go below the floor (%g)", n(d->selectedSector), floor);
+      OM_PrintFormat("Sector %u: the ceiling cannot go below the floor (%g)", n(d->selectedSector),
+                     floor);
     } else {
-      say("Sector %u: the floor cannot rise above the ceiling (%g)", n(d->selectedSector), top);
+      OM_PrintFormat("Sector %u: the floor cannot rise above the ceiling (%g)",
+                     n(d->selectedSector), top);
     }
     return;
   }
@@ -541,8 +538,8 @@ void change_height(RV_Editor_Data* d, bool ceiling, f32 by) {
   s->floorHeight = floor;
   s->ceilingHeight = top;
   RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
-  say("Sector %u: floor %g, ceiling %g%s", n(d->selectedSector), floor, top,
-      RV_Editor_UndoNote(d, e));
+  OM_PrintFormat("Sector %u: floor %g, ceiling %g%s", n(d->selectedSector), floor, top,
+                 RV_Editor_UndoNote(d, e));
 }
 
 // The texture table as T, F and C go through it: the built-in textures,
@@ -564,7 +561,7 @@ reg following(reg from, bool walls) {
 void cycle_flat(RV_Editor_Data* d, bool ceiling) {
   OM_WorldSector* s = world_sector(world, d->selectedSector);
   if (!s) {
-    say("There is no sector to texture");
+    OM_PrintFormat("There is no sector to texture");
     return;
   }
   const reg slots = world_texture_slots(world);
@@ -578,8 +575,8 @@ void cycle_flat(RV_Editor_Data* d, bool ceiling) {
   s = world_sector(world, d->selectedSector);
   (ceiling ? s->ceilingTexture : s->floorTexture) = texture;
   RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
-  say("Sector %u %s: %s%s", n(d->selectedSector), ceiling ? "ceiling" : "floor",
-      world_slot_name(world, next), RV_Editor_UndoNote(d, e));
+  OM_PrintFormat("Sector %u %s: %s%s", n(d->selectedSector), ceiling ? "ceiling" : "floor",
+                 world_slot_name(world, next), RV_Editor_UndoNote(d, e));
 }
 
 // T on a portal: the faces of the steps seen through it (heights mode) take
@@ -594,10 +591,11 @@ void cycle_step(RV_Editor_Data* d, unsigned sector, unsigned edge) {
   selected_edge(d)->portal_step = next;
   RV_Editor_CommitEdit(d, e, RV_EDIT_IN_PLACE);
   if (next) {
-    say("Sector %u edge %u: steps seen through the portal drawn with %s%s", sector, edge,
-        world_slot_name(world, slot), RV_Editor_UndoNote(d, e));
+    OM_PrintFormat("Sector %u edge %u: steps seen through the portal drawn with %s%s", sector, edge,
+                   world_slot_name(world, slot), RV_Editor_UndoNote(d, e));
   } else {
-    say("Sector %u edge %u: steps seen through the portal drawn like the floor or ceiling they "
+    OM_PrintFormat(
+        "Sector %u edge %u: steps seen through the portal drawn like the floor or ceiling they "
         "continue%s",
         sector, edge, RV_Editor_UndoNote(d, e));
   }
@@ -609,7 +607,7 @@ void cycle_wall(RV_Editor_Data* d) {
   OM_WorldEdge* e = selected_edge(d);
   unsigned sector = n(d->selectedSector), edge = n(d->selectedEdge);
   if (!e) {
-    say("Select an edge first: T changes its wall");
+    OM_PrintFormat("Select an edge first: T changes its wall");
     return;
   }
   if (e->type == OM_EDGE_PORTAL) {
@@ -635,13 +633,13 @@ void cycle_wall(RV_Editor_Data* d) {
   if (next < slots) {
     e->type = OM_EDGE_TEXTURE;
     e->texture = texture;
-    say("Sector %u edge %u: textured wall %s%s", sector, edge, world_slot_name(world, next),
-        RV_Editor_UndoNote(d, step));
+    OM_PrintFormat("Sector %u edge %u: textured wall %s%s", sector, edge,
+                   world_slot_name(world, next), RV_Editor_UndoNote(d, step));
   } else {
     e->type = OM_EDGE_COLOR;
     e->color = kWallColours[next - slots];
-    say("Sector %u edge %u: colour wall 0x%08X%s", sector, edge, (unsigned)e->color,
-        RV_Editor_UndoNote(d, step));
+    OM_PrintFormat("Sector %u edge %u: colour wall 0x%08X%s", sector, edge, (unsigned)e->color,
+                   RV_Editor_UndoNote(d, step));
   }
   RV_Editor_CommitEdit(d, step, RV_EDIT_IN_PLACE);
 }
@@ -653,10 +651,12 @@ void link_edges(RV_Editor_Data* d) {
   unsigned ss = n(d->selectedSector), se = n(d->selectedEdge);
   if (!selected_edge(d)) {
     if (marked) {
-      say("Sector %u edge %u is marked: select an edge of another sector and press L again", ms,
+      OM_PrintFormat(
+          "Sector %u edge %u is marked: select an edge of another sector and press L again", ms,
           me);
     } else {
-      say("Select an edge first: L marks it, then L on an edge of another sector links the two");
+      OM_PrintFormat(
+          "Select an edge first: L marks it, then L on an edge of another sector links the two");
     }
     return;
   }
@@ -664,12 +664,13 @@ void link_edges(RV_Editor_Data* d) {
     d->markSector = d->selectedSector;
     d->markEdge = d->selectedEdge;
     d->flag |= RV_EDITOR_EDGE_MARKED;
-    say("Sector %u edge %u marked: Ctrl+click into another sector, click an edge, press L", ss, se);
+    OM_PrintFormat(
+        "Sector %u edge %u marked: Ctrl+click into another sector, click an edge, press L", ss, se);
     return;
   }
   if (d->markSector == d->selectedSector && d->markEdge == d->selectedEdge) {
     d->flag &= ~RV_EDITOR_EDGE_MARKED;
-    say("Mark cleared");
+    OM_PrintFormat("Mark cleared");
     return;
   }
   // The link uses the mark up.
@@ -680,11 +681,13 @@ void link_edges(RV_Editor_Data* d) {
   if (!world_link_edges(world, d->markSector, d->markEdge, d->selectedSector, d->selectedEdge,
                         &style, &dx, &dy, why, sizeof why)) {
     RV_Editor_AbandonEdit(d, e);
-    say("Sector %u edge %u and sector %u edge %u cannot be linked: %s", ms, me, ss, se, why);
+    OM_PrintFormat("Sector %u edge %u and sector %u edge %u cannot be linked: %s", ms, me, ss, se,
+                   why);
     return;
   }
   RV_Editor_CommitEdit(d, e, RV_EDIT_SECTORS_KEPT);
-  say("Linked sector %u edge %u and sector %u edge %u: going through moves a traveller by "
+  OM_PrintFormat(
+      "Linked sector %u edge %u and sector %u edge %u: going through moves a traveller by "
       "(%g, %g)%s",
       ms, me, ss, se, dx, dy, RV_Editor_UndoNote(d, e));
 }
@@ -692,22 +695,22 @@ void link_edges(RV_Editor_Data* d) {
 void undo_or_redo(RV_Editor_Data* d, bool redo) {
   const char* what = redo ? "redo" : "undo";
   if (!d->history) {
-    say("Cannot %s: the editor has no undo memory", what);
+    OM_PrintFormat("Cannot %s: the editor has no undo memory", what);
     return;
   }
   if ((redo ? history_redo_steps(d->history) : history_undo_steps(d->history)) == 0) {
-    say("Nothing to %s", what);
+    OM_PrintFormat("Nothing to %s", what);
     return;
   }
   RV_Editor_Edit e = RV_Editor_BeginEdit(d, RV_EDIT_HISTORY, 0);
   if (!(redo ? history_redo(d->history, world) : history_undo(d->history, world))) {
-    say("Cannot %s: out of memory", what);
+    OM_PrintFormat("Cannot %s: out of memory", what);
     return;
   }
   RV_Editor_CommitEdit(d, e, RV_EDIT_RESHAPED);
-  say("%s: %u step%s left to undo, %u to redo", redo ? "Redone" : "Undone",
-      n(history_undo_steps(d->history)), plural(history_undo_steps(d->history)),
-      n(history_redo_steps(d->history)));
+  OM_PrintFormat("%s: %u step%s left to undo, %u to redo", redo ? "Redone" : "Undone",
+                 n(history_undo_steps(d->history)), plural(history_undo_steps(d->history)),
+                 n(history_redo_steps(d->history)));
 }
 
 void escape(RV_Editor_Data* d) {
@@ -715,9 +718,9 @@ void escape(RV_Editor_Data* d) {
     cancel_drawing(d);
   } else if (d->flag & RV_EDITOR_EDGE_MARKED) {
     d->flag &= ~RV_EDITOR_EDGE_MARKED;
-    say("Mark cleared");
+    OM_PrintFormat("Mark cleared");
   } else {
-    say("Nothing to cancel: Escape ends a drawing or clears the mark");
+    OM_PrintFormat("Nothing to cancel: Escape ends a drawing or clears the mark");
   }
 }
 
@@ -748,7 +751,7 @@ void RV_Editor_KeyDown(int key) {
   }
   if (!ours) return;
   if (!world) {
-    say("There is no world to edit");
+    OM_PrintFormat("There is no world to edit");
     return;
   }
   // A replaced world takes the history, the drawing and the mark with it;
@@ -767,7 +770,7 @@ void RV_Editor_KeyDown(int key) {
       if (drawing(d)) {
         close_drawing(d);
       } else {
-        say("Enter closes a drawn outline: Insert starts one");
+        OM_PrintFormat("Enter closes a drawn outline: Insert starts one");
       }
       return;
     case OM_KEY_BACKSPACE: take_back_corner(d); return;
@@ -811,21 +814,21 @@ bool RV_Editor_DrawingPress(OM_Widget* view, RV_Editor_Data* d, const OM_Mouse* 
   }
   OM_WorldVertex p = {t.x, t.y};
   if (const char* fault = next_corner_fault(d, p)) {
-    say("Corner %u refused: %s", n(count + 1), fault);
+    OM_PrintFormat("Corner %u refused: %s", n(count + 1), fault);
     return true;
   }
   OM_Corner c = {t.kind == Target::kVertex ? t.index : OM_NEW_VERTEX, t.x, t.y};
   if (t.kind == Target::kEdge && !split_for_corner(d, t, &c.vertex)) return true;
   OM_Collection_Push(d->corners, &c);
   if (corner_count(d) != count + 1) {
-    say("Corner %u refused: out of memory", n(count + 1));
+    OM_PrintFormat("Corner %u refused: out of memory", n(count + 1));
   } else if (t.kind == Target::kEdge) {
-    say("Corner %u at (%g, %g): sector %u edge %u split there", n(count + 1), t.x, t.y, n(t.sector),
-        n(t.edge));
+    OM_PrintFormat("Corner %u at (%g, %g): sector %u edge %u split there", n(count + 1), t.x, t.y,
+                   n(t.sector), n(t.edge));
   } else if (t.kind == Target::kVertex) {
-    say("Corner %u at vertex %u (%g, %g)", n(count + 1), n(t.index), t.x, t.y);
+    OM_PrintFormat("Corner %u at vertex %u (%g, %g)", n(count + 1), n(t.index), t.x, t.y);
   } else {
-    say("Corner %u at (%g, %g)", n(count + 1), t.x, t.y);
+    OM_PrintFormat("Corner %u at (%g, %g)", n(count + 1), t.x, t.y);
   }
   return true;
 }

@@ -23,16 +23,6 @@ namespace {
 
 enum : reg { kPath = 4096 };
 
-void say(const char* format, ...) OM_FORMAT(1, 2);
-void say(const char* format, ...) {
-  char line[600];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  OM_Print(line);
-}
-
 // `format` into `out`; false when it does not fit.
 bool put(char* out, reg size, const char* format, ...) OM_FORMAT(3, 4);
 bool put(char* out, reg size, const char* format, ...) {
@@ -130,7 +120,7 @@ bool keep_beside(const char* file, const char* shown, char* path, reg size) {
   char folderName[kPath];
   if (!put(folderName, sizeof folderName, "%s%s", folder, RV_EDITOR_TEXTURE_FOLDER) ||
       !OM_File_MakeFolder(folderName)) {
-    say("%s: not added: the folder '%s' can't be made", shown, folderName);
+    OM_PrintFormat("%s: not added: the folder '%s' can't be made", shown, folderName);
     return false;
   }
   const char* base = base_name(file);
@@ -147,7 +137,7 @@ bool keep_beside(const char* file, const char* shown, char* path, reg size) {
     if (!put(path, size, "%s/%s%s%s", RV_EDITOR_TEXTURE_FOLDER, stem, suffix, extension) ||
         !put(target, sizeof target, "%s%s", folder, path) ||
         !put(temporary, sizeof temporary, "%s.tmp", target)) {
-      say("%s: not added: the folder's name is too long", shown);
+      OM_PrintFormat("%s: not added: the folder's name is too long", shown);
       return false;
     }
     if (OM_GetFileKind(target) != OM_FILE_MISSING) {
@@ -156,11 +146,11 @@ bool keep_beside(const char* file, const char* shown, char* path, reg size) {
     }
     // Whole or not at all: the copy is made under another name first.
     if (OM_CopyFile(file, temporary) && OM_ReplaceFile(temporary, target)) return true;
-    say("%s: not added: can't copy it to '%s': %s", shown, target, OM_FileError());
+    OM_PrintFormat("%s: not added: can't copy it to '%s': %s", shown, target, OM_FileError());
     OM_RemoveFile(temporary);
     return false;
   }
-  say("%s: not added: '%s' holds too many files of that name", shown, folderName);
+  OM_PrintFormat("%s: not added: '%s' holds too many files of that name", shown, folderName);
   return false;
 }
 
@@ -183,7 +173,7 @@ OM_Surface* decode(const char* file, const char* shown) {
       OM_ReleaseStream(in);
     }
   }
-  if (!surface) say("%s: not added: %s", shown, why);
+  if (!surface) OM_PrintFormat("%s: not added: %s", shown, why);
   return surface;
 }
 
@@ -226,7 +216,7 @@ int RV_Editor_DropFiles(RV_Editor_Data* d, const OM_Drop* drop) {
     const char* shown = drop->paths && drop->paths[i] ? drop->paths[i] : "";
     char file[kPath];
     if (!OM_File_LocalName(shown, file, sizeof file)) {
-      say("%s: not added: the name can't be used on this system", shown);
+      OM_PrintFormat("%s: not added: the name can't be used on this system", shown);
       continue;
     }
     OM_Surface* surface = decode(file, shown);
@@ -242,7 +232,7 @@ int RV_Editor_DropFiles(RV_Editor_Data* d, const OM_Drop* drop) {
     texture_name(file, name, sizeof name);
     reg slot;
     if (!world_add_image(world, name, path, surface, 0, nullptr, &slot, why, sizeof why)) {
-      say("%s: not added: %s", shown, why);
+      OM_PrintFormat("%s: not added: %s", shown, why);
       continue;
     }
     if (added++ == 0) first = slot;
@@ -257,7 +247,7 @@ int RV_Editor_DropFiles(RV_Editor_Data* d, const OM_Drop* drop) {
   char where[120];
   apply(d, first, where, sizeof where);
   RV_Editor_CommitEdit(d, edit, RV_EDIT_IN_PLACE);
-  say("Added %d texture%s: %s; %s on %s%s", added, added == 1 ? "" : "s", names,
-      world_slot_name(world, first), where, RV_Editor_UndoNote(d, edit));
+  OM_PrintFormat("Added %d texture%s: %s; %s on %s%s", added, added == 1 ? "" : "s", names,
+                 world_slot_name(world, first), where, RV_Editor_UndoNote(d, edit));
   return added;
 }

@@ -1,5 +1,7 @@
 #include "ui_console.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "draw.h"
@@ -52,6 +54,15 @@ void OM_Print(const char* str) {
   i += n;
   if (i < capacity - 1) buffer[i++] = '\n';
   buffer[i] = '\0';
+}
+
+void OM_PrintFormat(const char* format, ...) {
+  char line[600];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  OM_Print(line);
 }
 
 int OM_Console_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event) {

@@ -12,4 +12,6 @@ extern char newestMessage[256];
 extern OM_Widget OM_Console_Prototype;
 
 void OM_Print(const char* str);
+// OM_Print of a printf format; a message longer than 600 bytes is cut.
+void OM_PrintFormat(const char* format, ...) OM_FORMAT(1, 2);
 int OM_Console_HandleEvent(OM_Widget* self, OM_Widget* super, OM_Event* event);

