@@ -84,34 +84,23 @@ if(WIN32)
 else()
   set(OM_E2E_MODE linux)
 endif()
-add_test(NAME e2e_${OM_E2E_MODE}
-         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/run.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
-                 ${CMAKE_BINARY_DIR}/e2e)
-set_tests_properties(e2e_${OM_E2E_MODE} PROPERTIES TIMEOUT 600 LABELS e2e RESOURCE_LOCK x_server)
+# om_add_e2e(SUFFIX SCRIPT OUTDIR): the end-to-end script run on the program.
+function(om_add_e2e suffix script outdir)
+  add_test(NAME e2e_${OM_E2E_MODE}${suffix}
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/${script} ${OM_E2E_MODE}
+                   $<TARGET_FILE:ombrix> ${CMAKE_BINARY_DIR}/${outdir})
+  set_tests_properties(e2e_${OM_E2E_MODE}${suffix} PROPERTIES TIMEOUT 600 LABELS e2e
+                       RESOURCE_LOCK x_server)
+endfunction()
+om_add_e2e("" run.sh e2e)
 # Building a room with the mouse, walking into it and undoing it.
-add_test(NAME e2e_${OM_E2E_MODE}_build
-         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/build.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
-                 ${CMAKE_BINARY_DIR}/e2e-build)
-set_tests_properties(e2e_${OM_E2E_MODE}_build PROPERTIES TIMEOUT 600 LABELS e2e
-                     RESOURCE_LOCK x_server)
-add_test(NAME e2e_${OM_E2E_MODE}_files
-         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/files.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
-                 ${CMAKE_BINARY_DIR}/e2e-files)
-set_tests_properties(e2e_${OM_E2E_MODE}_files PROPERTIES TIMEOUT 600 LABELS e2e
-                     RESOURCE_LOCK x_server)
+om_add_e2e(_build build.sh e2e-build)
+om_add_e2e(_files files.sh e2e-files)
 # The sample world in heights mode: the look switched, a step walked up.
-add_test(NAME e2e_${OM_E2E_MODE}_heights
-         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/heights.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
-                 ${CMAKE_BINARY_DIR}/e2e-heights)
-set_tests_properties(e2e_${OM_E2E_MODE}_heights PROPERTIES TIMEOUT 600 LABELS e2e
-                     RESOURCE_LOCK x_server)
+om_add_e2e(_heights heights.sh e2e-heights)
 # The sample world's images in the first-person view, and the fallback
 # without them.
-add_test(NAME e2e_${OM_E2E_MODE}_images
-         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/images.sh ${OM_E2E_MODE} $<TARGET_FILE:ombrix>
-                 ${CMAKE_BINARY_DIR}/e2e-images)
-set_tests_properties(e2e_${OM_E2E_MODE}_images PROPERTIES TIMEOUT 600 LABELS e2e
-                     RESOURCE_LOCK x_server)
+om_add_e2e(_images images.sh e2e-images)
 add_test(NAME e2e_${OM_E2E_MODE}_nofont
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/e2e/broken.sh ${OM_E2E_MODE}
                  $<TARGET_FILE:ombrix_nofont> ${CMAKE_BINARY_DIR}/e2e-nofont)

@@ -159,6 +159,20 @@ class Render : public ::testing::Test {
     for (OM_Surface* f : frames) OM_DestroySurface(f);
   }
 
+  // `world` becomes two rooms, x 0 .. split and split .. end (y 0 .. 2),
+  // joined by a portal at x = split and walled with `wall`.
+  void make_strip(f32 split, f32 end, f32 farFloor, f32 farCeiling, OM_Surface* nearFloorTexture,
+                  OM_Surface* farFloorTexture, OM_Surface* farCeilingTexture) {
+    const f32 strip[][2] = {{0, 0}, {split, 0}, {split, 2}, {0, 2}, {end, 0}, {end, 2}};
+    world = make_world(strip, 6);
+    const OM_WorldEdge near[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
+                                 textured_edge(2, 3, wall), textured_edge(3, 0, wall)};
+    const OM_WorldEdge far[] = {textured_edge(1, 4, wall), textured_edge(4, 5, wall),
+                                textured_edge(5, 2, wall), portal_edge(2, 1, 0, 1)};
+    add_sector(world, 0, 2, nearFloorTexture, flat, near, 4);
+    add_sector(world, farFloor, farCeiling, farFloorTexture, farCeilingTexture, far, 4);
+  }
+
   SavedGlobals saved;
   OM_Surface* dummy = make_pattern_texture(64, 64, kDummyTag);
   OM_Surface* wall = make_pattern_texture(64, 64, kWallTag);
@@ -398,14 +412,7 @@ TEST_F(Render, BrokenEdgesAndTexturesOfAnySize) {
 // floor at its height, and raising the eye, every floor and every ceiling
 // together changes no pixel there.
 TEST_F(Render, FloorsAppearAtTheirHeights) {
-  const f32 strip[][2] = {{0, 0}, {2, 0}, {2, 2}, {0, 2}, {6, 0}, {6, 2}};
-  world = make_world(strip, 6);
-  const OM_WorldEdge near[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
-                               textured_edge(2, 3, wall), textured_edge(3, 0, wall)};
-  const OM_WorldEdge far[] = {textured_edge(1, 4, wall), textured_edge(4, 5, wall),
-                              textured_edge(5, 2, wall), portal_edge(2, 1, 0, 1)};
-  add_sector(world, 0, 2, flat, flat, near, 4);
-  add_sector(world, 0, 2, flat, flat, far, 4);
+  make_strip(2, 6, 0, 2, flat, flat, flat);
   struct Case {
     const char* what;
     f32 x, eye, nearFloor, farFloor;
@@ -542,18 +549,11 @@ TEST_F(Render, HeightsModeDrawsTheClassicPictureWhereNothingDiffers) {
 // begins at 240 + 167.43 / 4 = 281.9 and ends where the near floor begins,
 // 240 + 167.43 / 2 = 323.7; the far wall spans 240 -+ 71.76 down to 257.9.
 TEST_F(Render, StepsBeginAndEndWhereTheyShould) {
-  const f32 strip[][2] = {{0, 0}, {4, 0}, {4, 2}, {0, 2}, {8, 0}, {8, 2}};
-  world = make_world(strip, 6);
   OM_Surface* nearFloor = make_pattern_texture(64, 64, 10);
   OM_Surface* farFloor = make_pattern_texture(64, 64, 11);
   OM_Surface* farCeiling = make_pattern_texture(64, 64, 12);
   OM_Surface* own = make_pattern_texture(64, 64, 13);
-  const OM_WorldEdge near[] = {textured_edge(0, 1, wall), portal_edge(1, 2, 1, 3),
-                               textured_edge(2, 3, wall), textured_edge(3, 0, wall)};
-  const OM_WorldEdge far[] = {textured_edge(1, 4, wall), textured_edge(4, 5, wall),
-                              textured_edge(5, 2, wall), portal_edge(2, 1, 0, 1)};
-  add_sector(world, 0, 2, nearFloor, flat, near, 4);
-  add_sector(world, 0.25f, 1.5f, farFloor, farCeiling, far, 4);
+  make_strip(4, 8, 0.25f, 1.5f, nearFloor, farFloor, farCeiling);
   world->textures[2] = own;
   heights_mode = 1;
   OM_Surface* s = blank(640, 480);
