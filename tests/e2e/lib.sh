@@ -96,13 +96,22 @@ find_window() {
     done || true
 }
 
+# What the screen and the program were doing when no window came, for a
+# failure that does not repeat.
+window_missing() {
+  echo "--- windows on the screen:" >&2
+  xwininfo -root -children >&2 2>&1 || true
+  echo "--- the program's state and wait channel: $(ps -o stat=,wchan= -p "$app_pid" 2>&1)" >&2
+  fail "no $2 window after $1 s"
+}
+
 # wait_window SECONDS [TITLE]: sets $wid once the window (default OM_WND)
 # is mapped; fails if the program exits first.
 wait_window() {
   i=0
   until wid=$(find_window "${2:-OM_WND}") && [ -n "$wid" ]; do
     kill -0 "$app_pid" 2>/dev/null || fail "the program exited before showing its window"
-    i=$((i + 1)) && [ $i -le $(($1 * 10)) ] || fail "no ${2:-OM_WND} window after $1 s"
+    i=$((i + 1)) && [ $i -le $(($1 * 10)) ] || window_missing "$1" "${2:-OM_WND}"
     sleep 0.1
   done
 }
