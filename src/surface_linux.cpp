@@ -19,8 +19,11 @@
 #define STB_IMAGE_STATIC
 #define STBI_NO_STDIO
 // The pixels stb_image returns are taken over by the surface, which frees
-// them with free().
-#define STBI_MALLOC(size) malloc(size)
+// them with free(). Its blocks start zeroed: stb_image 2.27 decodes a JPEG
+// scan with Huffman tables the file never defined, and those must read as
+// empty tables, not as whatever the heap held before (fuzzing found such a
+// read indexing far past a table's symbols).
+#define STBI_MALLOC(size) calloc(1, size)
 #define STBI_REALLOC(p, size) realloc(p, size)
 #define STBI_FREE(p) free(p)
 // The formats Windows' own decoder knows as well; GIF gives its first frame.
@@ -54,20 +57,50 @@ static bool jpeg_tables_fit(const u8* b, reg n) {
   return true;
 }
 
-OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, char* why,
-                                   reg whySize) {
-  auto refuse = [&](const char* text) -> OM_Surface* {
-    if (why && whySize) snprintf(why, whySize, "%s", text);
-    return nullptr;
+// stb_image 2.27 copies each PNG data chunk into a buffer it allocates when
+// the first data arrives: a leading data chunk of length 0 is copied into a
+// null pointer (undefined, though nothing is written). Such empty chunks add
+// nothing to the image, so a file that starts its data with them is decoded
+// from a copy without them. Gives the bytes to decode (null when the copy
+// could not be made); `*copy` is set when they are a copy, for free().
+static const u8* png_without_leading_empty_data(const u8* b, reg& n, u8** copy) {
+  static const u8 signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (n < 8 || memcmp(b, signature, 8) != 0) return b;
+  auto be32 = [b](reg i) {
+    return reg(b[i]) << 24 | reg(b[i + 1]) << 16 | reg(b[i + 2]) << 8 | b[i + 3];
   };
-  if (length > INT_MAX) return refuse("the file is too large");
-  if (length >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && !jpeg_tables_fit(bytes, length))
-    return refuse("damaged: a JPEG Huffman table has more than 256 codes");
+  reg p = 8;
+  while (p + 12 <= n) {
+    reg length = be32(p);
+    if (memcmp(b + p + 4, "IDAT", 4) == 0) {
+      if (length != 0) return b;  // the data starts here: nothing to drop
+      reg head = p;
+      while (p + 12 <= n && be32(p) == 0 && memcmp(b + p + 4, "IDAT", 4) == 0) p += 12;
+      *copy = static_cast<u8*>(malloc(head + (n - p)));
+      if (!*copy) return nullptr;
+      memcpy(*copy, b, head);
+      memcpy(*copy + head, b + p, n - p);
+      n = head + (n - p);
+      return *copy;
+    }
+    if (length > n - p - 12) return b;  // cut short: the decoder refuses it
+    p += 12 + length;
+  }
+  return b;
+}
+
+static OM_Surface* refuse(char* why, reg whySize, const char* text) {
+  if (why && whySize) snprintf(why, whySize, "%s", text);
+  return nullptr;
+}
+
+static OM_Surface* decode(const u8* bytes, reg length, int maxSide, char* why, reg whySize) {
   int w = 0, h = 0, channels = 0;
   // The header alone first: a size out of bounds is refused before any
   // pixel is allocated.
   if (!stbi_info_from_memory(bytes, int(length), &w, &h, &channels))
-    return refuse("not an image this program can read, or damaged (PNG, BMP, TGA, JPEG)");
+    return refuse(why, whySize,
+                  "not an image this program can read, or damaged (PNG, BMP, TGA, JPEG)");
   if (h < 0) h = -h;  // a bitmap stored top down
   if (w < 1 || h < 1 || w > maxSide || h > maxSide) {
     if (why && whySize)
@@ -75,7 +108,7 @@ OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, cha
     return nullptr;
   }
   stbi_uc* rgba = stbi_load_from_memory(bytes, int(length), &w, &h, &channels, 4);
-  if (!rgba) return refuse("damaged: the pixels do not decode");
+  if (!rgba) return refuse(why, whySize, "damaged: the pixels do not decode");
   // R, G, B, A bytes become 0xAARRGGBB (B, G, R, A in memory) in place, and
   // the decoder's block becomes the surface's: each image is held once.
   u32* pixels = reinterpret_cast<u32*>(rgba);
@@ -84,5 +117,18 @@ OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, cha
     pixels[i] = u32(p[3]) << 24 | u32(p[0]) << 16 | u32(p[1]) << 8 | u32(p[2]);
   }
   OM_Surface* surface = OM_AdoptSurface(pixels, w, h);
-  return surface ? surface : refuse("out of memory");
+  return surface ? surface : refuse(why, whySize, "out of memory");
+}
+
+OM_Surface* OM_DecodePlatformImage(const u8* bytes, reg length, int maxSide, char* why,
+                                   reg whySize) {
+  if (length > INT_MAX) return refuse(why, whySize, "the file is too large");
+  if (length >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && !jpeg_tables_fit(bytes, length))
+    return refuse(why, whySize, "damaged: a JPEG Huffman table has more than 256 codes");
+  u8* copy = nullptr;
+  bytes = png_without_leading_empty_data(bytes, length, &copy);
+  if (!bytes) return refuse(why, whySize, "out of memory");
+  OM_Surface* surface = decode(bytes, length, maxSide, why, whySize);
+  free(copy);
+  return surface;
 }

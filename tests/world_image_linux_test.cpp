@@ -1,8 +1,10 @@
 // What a world's images cost in memory: each image's pixels once, and
-// nothing more that stays (glibc's own count of the bytes in use).
+// nothing more that stays (glibc's own count of the bytes in use); and what
+// the Linux decoder's own blocks hold before a damaged file fills them.
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +65,38 @@ TEST(ImageMemory, SixtyFourImagesOf1024SquareCostTheirPixelsAndASmallConstant) {
   release_world(w);
   EXPECT_LE(in_use(), before + (reg(64) << 10));  // released with the world
   fs::remove_all(dir);
+}
+
+// A JPEG scan may name Huffman tables its file never defined. The decoder
+// then reads tables from its own fresh block: zeroed, they are empty tables
+// (every block flat, mid grey), never what the heap held before, here made
+// visible by glibc filling fresh blocks with 0xBE.
+TEST(ImageDecoder, AJpegScanWithTablesNeverDefinedReadsEmptyTablesNotTheHeap) {
+  std::ifstream in(fs::path(OM_SOURCE_DIR) / "examples" / "textures" / "sand.jpg",
+                   std::ios::binary);
+  std::string jpeg(std::istreambuf_iterator<char>(in), {});
+  // Its segments up to the scan's header without the tables, then the end.
+  for (reg at = 2; at + 4 < jpeg.size();) {
+    reg length = 2 + (u8(jpeg[at + 2]) << 8 | u8(jpeg[at + 3]));
+    if (u8(jpeg[at + 1]) == 0xDA) {
+      jpeg.resize(at + length);
+      break;
+    }
+    if (u8(jpeg[at + 1]) == 0xC4)
+      jpeg.erase(at, length);
+    else
+      at += length;
+  }
+  jpeg += "\xFF\xD9";
+  ASSERT_EQ(jpeg.find("\xFF\xC4"), std::string::npos);
+  mallopt(M_PERTURB, 0x41);
+  char why[160] = "";
+  OM_Surface* s = OM_DecodeImage(reinterpret_cast<const u8*>(jpeg.data()), jpeg.size(),
+                                 OM_IMAGE_MAX_SIDE, why, sizeof why);
+  mallopt(M_PERTURB, 0);
+  ASSERT_NE(s, nullptr) << why;
+  EXPECT_EQ(std::count(s->data, s->data + s->w * s->h, 0xFF808080u), s->w * s->h);
+  OM_DestroySurface(s);
 }
 
 }  // namespace

@@ -189,6 +189,26 @@ TEST(Image, EveryLayoutDecodesPixelForPixelAndSizesAreCheckedFirst) {
   }
 }
 
+// Empty data chunks before a PNG's first data are allowed and add nothing;
+// the Linux decoder would copy the first into a buffer it has not made yet.
+TEST(Image, APngWhoseDataStartsWithEmptyChunksDecodesAsWithoutThem) {
+  std::string png = read(fs::path(OM_SOURCE_DIR) / "examples" / "textures" / "mosaic.png");
+  reg at = png.find("IDAT");
+  ASSERT_NE(at, std::string::npos);
+  const std::string empty("\0\0\0\0IDAT\x35\xAF\x06\x1E", 12);  // with its CRC
+  std::string padded = png;
+  padded.insert(at - 4, empty + empty);
+  OM_Surface* plain = decode(png);
+  std::string why;
+  OM_Surface* s = decode(padded, &why);
+  ASSERT_NE(plain, nullptr);
+  ASSERT_NE(s, nullptr) << why;
+  ASSERT_EQ(s->w * s->h, plain->w * plain->h);
+  EXPECT_TRUE(std::equal(s->data, s->data + s->w * s->h, plain->data));
+  OM_DestroySurface(plain);
+  OM_DestroySurface(s);
+}
+
 // ---- The record ------------------------------------------------------------
 
 TEST(ImageFile, TwoImagesRoundTripByteForByteAndEachIsDecodedOnce) {
