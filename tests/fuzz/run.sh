@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang, the world-file reader's and the
 # image readers', and runs them: the world seeded with the built-in world as
 # saved and the sample world, the images with the program's textures and
-# the sample world's images.
+# the sample world's images and the inputs in tests/fuzz/found.
 #
 #   tests/fuzz/run.sh               a short run of each for the test script
 #                                   (200000 world files, 20000 images: seconds),
@@ -30,6 +30,8 @@ cmake --build build/fuzz -j 2 >/dev/null
 mkdir -p build/fuzz/corpus build/fuzz/seeds build/fuzz/image-corpus build/fuzz/image-seeds
 cp examples/builtin.world examples/sample.world build/fuzz/seeds/
 cp resources/*.bmp examples/textures/* build/fuzz/image-seeds/ 2>/dev/null || true
+# Inputs that once made the image decoder fail stay seeds: every run replays them.
+cp tests/fuzz/found/* build/fuzz/image-seeds/
 # -runs=0 means "no limit" to us; to libFuzzer it means "none".
 [ "$runs" -eq 0 ] && runs=-1
 cd build/fuzz
