@@ -419,6 +419,31 @@ inline void interleave_store(u32* out, __m128i fresh, int parity) {
 }
 #endif
 
+#if defined(OM_RENDER_X86)
+// Rows y .. of a whole interlaced chunk whose 2 * kChunk target columns start
+// at `span`, four rows at a time: each fresh pixel is doubled into a pair and
+// one blend keeps the other parity's pixel of it. Gives the first row left.
+template <int kParity>
+__attribute__((target("avx2"))) inline int copy_interlaced_avx2(u32* pixels, const Band& band,
+                                                                int step, int span, int y) {
+  const __m256i pairs = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+  for (; y + 4 <= band.r1; y += 4) {
+    u32* row = pixels + step * y + span;
+    for (int j = 0; j < kChunk; j += 4) {
+      __m128i rows[4];
+      transpose4(band.stage + j * kBandRows + (y - band.r0), rows);
+      for (int k = 0; k < 4; ++k) {
+        __m256i* at = reinterpret_cast<__m256i*>(row + k * step + 2 * j);
+        __m256i fresh = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(rows[k]), pairs);
+        __m256i kept = _mm256_loadu_si256(at);
+        _mm256_storeu_si256(at, _mm256_blend_epi32(kept, fresh, kParity ? 0xAA : 0x55));
+      }
+    }
+  }
+  return y;
+}
+#endif
+
 // ==== Runs =================================================================
 
 // Band rows a .. b of one column of floor or ceiling, into out[a .. b].
@@ -522,6 +547,12 @@ inline void copy_out(const View& v, u32* pixels, const Band& band, const int* xs
   // from the even column at or before the first, must lie inside the target.
   int parity = xs[0] & 1, span = xs[0] - parity;
   if (v.simd >= 1 && stride == 2 && span + 2 * kChunk <= v.W) {
+#if defined(OM_RENDER_X86)
+    if (v.simd >= 2) {
+      y = parity ? copy_interlaced_avx2<1>(pixels, band, step, span, y)
+                 : copy_interlaced_avx2<0>(pixels, band, step, span, y);
+    }
+#endif
     for (; y + 4 <= r1; y += 4) {
       u32* row = pixels + step * y + span;
       for (int j = 0; j < kChunk; j += 4) {
