@@ -80,13 +80,19 @@ static const u8* png_without_leading_empty_data(const u8* b, reg& n, u8** copy) 
   auto be32 = [b](reg i) {
     return reg(b[i]) << 24 | reg(b[i + 1]) << 16 | reg(b[i + 2]) << 8 | b[i + 3];
   };
+  // A chunk is its length, its type, its data and a CRC; the decoder acts
+  // on a chunk once it has read the first two, so a file may end anywhere
+  // after them.
   reg p = 8;
-  while (p + 12 <= n) {
+  while (p + 8 <= n) {
     reg length = be32(p);
     if (memcmp(b + p + 4, "IDAT", 4) == 0) {
-      if (length != 0) return b;  // the data starts here: nothing to drop
+      // Data first of all is refused before it is read; data that is not
+      // empty starts the image: nothing to drop either way.
+      if (p == 8 || length != 0) return b;
       reg head = p;
-      while (p + 12 <= n && be32(p) == 0 && memcmp(b + p + 4, "IDAT", 4) == 0) p += 12;
+      while (p + 8 <= n && be32(p) == 0 && memcmp(b + p + 4, "IDAT", 4) == 0)
+        p = p + 12 < n ? p + 12 : n;
       *copy = static_cast<u8*>(malloc(head + (n - p)));
       if (!*copy) return nullptr;
       memcpy(*copy, b, head);
@@ -94,7 +100,6 @@ static const u8* png_without_leading_empty_data(const u8* b, reg& n, u8** copy) 
       n = head + (n - p);
       return *copy;
     }
-    if (length > n - p - 12) return b;  // cut short: the decoder refuses it
     p += 12 + length;
   }
   return b;

@@ -207,6 +207,9 @@ TEST(Image, APngWhoseDataStartsWithEmptyChunksDecodesAsWithoutThem) {
   EXPECT_TRUE(std::equal(s->data, s->data + s->w * s->h, plain->data));
   OM_DestroySurface(plain);
   OM_DestroySurface(s);
+  // Cut short just after an empty chunk's type: refused, with its reason.
+  EXPECT_EQ(decode(png.substr(0, at - 4) + std::string("\0\0\0\0IDAT", 8), &why), nullptr);
+  EXPECT_FALSE(why.empty());
 }
 
 // ---- The record ------------------------------------------------------------
