@@ -237,9 +237,11 @@ int run_window(const char** reason) {
   return result;
 }
 
+// The reason goes to the terminal as well: a box on a screen nobody watches
+// (a test run, a remote session) must not be the only trace of it.
 void show_error_box(const char* text) {
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "An error occurred", text, nullptr) != 0)
-    fprintf(stderr, "An error occurred: %s\n", text);
+  fprintf(stderr, "An error occurred: %s\n", text);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "An error occurred", text, nullptr);
 }
 
 // Where `cmake --install` and the Debian package put what --help points to.

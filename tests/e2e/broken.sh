@@ -11,6 +11,9 @@ start_xvfb
 start_program "$1" "$(absolute "$2")"
 wait_window 90 "An error occurred"
 [ -z "$(find_window OM_WND)" ] || fail "a game window opened although start-up failed"
+# On Linux the reason also reaches the terminal, for runs nobody watches.
+[ "$1" != linux ] || grep -q "^An error occurred: ." "$out/program.log" ||
+  fail "the reason for the failed start was not printed"
 window_geometry
 sleep 0.5
 shot error-box

@@ -68,9 +68,12 @@ start_xvfb() {
   done
   fail "Xvfb did not start (see $out/xvfb.log)"
 }
+# -noreset: by default the server resets whenever its last client leaves,
+# and each xwininfo below is such a client. A program connecting during a
+# reset finds no display (about one start in ten while a client polls).
 try_xvfb() {
   rm -f "$out/display"
-  Xvfb -displayfd 3 -screen 0 ${E2E_SCREEN_W}x${E2E_SCREEN_H}x24 -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 ${E2E_SCREEN_W}x${E2E_SCREEN_H}x24 -nolisten tcp -noreset \
     3>"$out/display" >"$out/xvfb.log" 2>&1 &
   xvfb_pid=$!
   i=0
@@ -111,6 +114,8 @@ wait_window() {
   i=0
   until wid=$(find_window "${2:-OM_WND}") && [ -n "$wid" ]; do
     kill -0 "$app_pid" 2>/dev/null || fail "the program exited before showing its window"
+    [ "${2:-OM_WND}" = "An error occurred" ] || [ -z "$(find_window "An error occurred")" ] ||
+      fail "the program showed its error box instead of the ${2:-OM_WND} window"
     i=$((i + 1)) && [ $i -le $(($1 * 10)) ] || window_missing "$1" "${2:-OM_WND}"
     sleep 0.1
   done
