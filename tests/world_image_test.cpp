@@ -105,7 +105,8 @@ struct Folder {
   ~Folder() {
     std::error_code ec;
     fs::remove_all(dir, ec);
-    fs::remove(dir.parent_path(), ec);
+    // The shared parent stays: CTest runs tests side by side, and removing
+    // it can pull it from under another test's create_directories.
   }
   std::string at(const char* name) const { return (dir / name).string(); }
 };
