@@ -109,14 +109,14 @@ window_missing() {
 }
 
 # wait_window SECONDS [TITLE]: sets $wid once the window (default OM_WND)
-# is mapped; fails if the program exits first.
+# is mapped; fails if the program exits first or shows its error box instead.
 wait_window() {
-  i=0
-  until wid=$(find_window "${2:-OM_WND}") && [ -n "$wid" ]; do
+  title=${2:-OM_WND} i=0
+  until wid=$(find_window "$title") && [ -n "$wid" ]; do
     kill -0 "$app_pid" 2>/dev/null || fail "the program exited before showing its window"
-    [ "${2:-OM_WND}" = "An error occurred" ] || [ -z "$(find_window "An error occurred")" ] ||
-      fail "the program showed its error box instead of the ${2:-OM_WND} window"
-    i=$((i + 1)) && [ $i -le $(($1 * 10)) ] || window_missing "$1" "${2:-OM_WND}"
+    [ "$title" = "An error occurred" ] || [ -z "$(find_window "An error occurred")" ] ||
+      fail "the program showed its error box instead of the $title window"
+    i=$((i + 1)) && [ $i -le $(($1 * 10)) ] || window_missing "$1" "$title"
     sleep 0.1
   done
 }
